@@ -1,0 +1,54 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A named user command. The Qt layer mirrors each one in a QAction and follows
+// its caption and enabled state through OnChanged.
+class TAction {
+public:
+    TAction(std::string name, std::string caption, std::string category);
+
+    const std::string& Name() const { return name_; }
+    const std::string& Category() const { return category_; }
+    const std::string& Caption() const { return caption_; }
+    bool Enabled() const { return enabled_; }
+    bool Visible() const { return visible_; }
+
+    void SetCaption(const std::string& caption);
+    void SetEnabled(bool enabled);
+    void SetVisible(bool visible);
+
+    std::function<void(TAction&)> OnExecute;
+    std::function<void(TAction&)> OnUpdate;
+    std::function<void(const TAction&)> OnChanged;
+
+    // Applies the availability rule; returns the resulting enabled state.
+    bool Update();
+    // Applies the availability rule first; runs the handler only when enabled.
+    // Returns whether the handler ran.
+    bool Execute();
+
+private:
+    void Changed();
+
+    std::string name_, caption_, category_;
+    bool enabled_ = true;
+    bool visible_ = true;
+};
+
+// The actions of one module, found by name.
+class TActionList {
+public:
+    TAction& Add(std::string name, std::string caption, std::string category);
+    TAction* Find(const std::string& name) const;
+    // Throws std::out_of_range for an unknown name.
+    TAction& operator[](const std::string& name) const;
+    void UpdateAll();
+    const std::vector<std::unique_ptr<TAction>>& Items() const { return actions_; }
+
+private:
+    std::vector<std::unique_ptr<TAction>> actions_;
+};

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The core's only way to reach the user. The Qt library implements it for the
+// desktop, tarnwick-cli for a terminal, tests with a scripted fake.
+
+enum class TMsgIcon { None, Information, Warning, Error, Question };
+
+enum TMsgButtons : unsigned {
+    mbOK = 1u << 0,
+    mbCancel = 1u << 1,
+    mbYes = 1u << 2,
+    mbNo = 1u << 3,
+    mbAbort = 1u << 4,
+    mbRetry = 1u << 5,
+    mbIgnore = 1u << 6,
+    mbOKCancel = mbOK | mbCancel,
+    mbYesNo = mbYes | mbNo,
+    mbYesNoCancel = mbYes | mbNo | mbCancel,
+};
+
+enum class TMsgResult { OK, Cancel, Yes, No, Abort, Retry, Ignore };
+
+enum class TCursor { Default, Wait };
+
+struct TFileDialog {
+    std::string title;
+    std::string filter;         // "Text files (*.txt)|*.txt|All files|*"
+    std::string defaultExt;     // "txt"
+    std::string initialFile;
+};
+
+class TUserInterface {
+public:
+    virtual ~TUserInterface() = default;
+
+    // A task-modal message box; returns the button the user chose.
+    virtual TMsgResult MessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
+                                  unsigned buttons) = 0;
+    // Lets the interface handle pending events during long work ("Stop" stays usable).
+    virtual void ProcessMessages() = 0;
+    virtual void SetCursor(TCursor cursor) = 0;
+    // The chosen file, or nothing when the user cancelled.
+    virtual std::optional<std::string> OpenFileName(const TFileDialog& dialog) = 0;
+    virtual std::optional<std::string> SaveFileName(const TFileDialog& dialog) = 0;
+    virtual std::string ClipboardText() = 0;
+    virtual void SetClipboardText(const std::string& text) = 0;
+    // The main window's caption.
+    virtual void SetCaption(const std::string& caption) = 0;
+
+    // Windows that core actions open modally are added below, one method each,
+    // with a default that behaves as if the user cancelled.
+};
+
+// A user interface that shows nothing and answers every question with its
+// first button; the core uses it until a real one is installed.
+class TSilentUserInterface : public TUserInterface {
+public:
+    TMsgResult MessageBox(const std::string&, const std::string&, TMsgIcon, unsigned buttons) override;
+    void ProcessMessages() override {}
+    void SetCursor(TCursor) override {}
+    std::optional<std::string> OpenFileName(const TFileDialog&) override { return std::nullopt; }
+    std::optional<std::string> SaveFileName(const TFileDialog&) override { return std::nullopt; }
+    std::string ClipboardText() override { return clipboard_; }
+    void SetClipboardText(const std::string& text) override { clipboard_ = text; }
+    void SetCaption(const std::string&) override {}
+
+private:
+    std::string clipboard_;
+};
+
+// The installed interface; never null.
+TUserInterface& UserInterface();
+
+// Installs an interface for the lifetime of the scope, then restores the previous one.
+class TUserInterfaceScope {
+public:
+    explicit TUserInterfaceScope(TUserInterface& ui);
+    ~TUserInterfaceScope();
+    TUserInterfaceScope(const TUserInterfaceScope&) = delete;
+    TUserInterfaceScope& operator=(const TUserInterfaceScope&) = delete;
+
+private:
+    TUserInterface* previous_;
+};
