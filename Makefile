@@ -5,7 +5,8 @@ JOBS ?= 2
 PACKAGES := cmake ninja-build g++ pkg-config ccache \
 	libsqlite3-dev libssl-dev libcurl4-openssl-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev \
-	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd
+	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd \
+	clang libclang-rt-14-dev
 
 .PHONY: run test packages configure build
 
