@@ -1,0 +1,218 @@
+#pragma once
+
+#include "data/TField.h"
+#include "data/TTableFile.h"
+#include "platform/DateTime.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+// An in-memory table of typed fields with a current row, in the manner of a
+// client dataset: navigation over the visible rows (active index, filter,
+// master-detail link), an edit buffer for append/edit, hooks and change
+// notification. A table with a file name keeps its rows in that file.
+class TTable {
+public:
+    using TBookmark = std::uint64_t;
+    enum class TState { Browse, Edit, Insert };
+    // Scroll: another row became current. Data: the current row's values changed.
+    // State: edit mode began or ended. Reset: the visible rows changed as a whole.
+    enum class TChange { Scroll, Data, State, Reset };
+    using TListener = std::function<void(TTable&, TChange)>;
+
+    TTable(std::string name, std::vector<TFieldDef> fields);
+    ~TTable();
+    TTable(const TTable&) = delete;
+    TTable& operator=(const TTable&) = delete;
+
+    const std::string& Name() const { return name_; }
+
+    // --- fields
+    const std::vector<TFieldDef>& Fields() const { return fields_; }
+    int FieldIndex(std::string_view field) const;  // -1 when unknown
+    const TFieldDef& FieldDef(std::string_view field) const;
+    TFieldDef& FieldDef(std::string_view field);
+    // The order in which grids show the fields (stored order by default).
+    void SetColumnOrder(const std::vector<std::string>& names);
+    const std::vector<int>& ColumnOrder() const { return columns_; }
+
+    // --- file
+    void SetFileName(std::string fileName);
+    const std::string& FileName() const { return fileName_; }
+    // Loads the file into the (empty) table. A file whose stored fields differ
+    // from the declared ones in names or types is a failure; after a failure the
+    // table stays empty and refuses to save until DiscardFile.
+    TLoadResult Load();
+    bool LoadFailed() const { return loadFailed_; }
+    const std::string& LastError() const { return lastError_; }
+    // Deletes the file (after a failed load the caller may start afresh).
+    void DiscardFile();
+    // Writes the pending changes (posted rows, deletions) in one transaction.
+    bool Save();
+    bool HasUnsavedChanges() const { return !dirty_.empty() || !deleted_.empty() || dirtyCounter_; }
+    // Saves after every successful post (and so writes earlier deletions too).
+    void SetSaveAfterPost(bool on) { saveAfterPost_ = on; }
+    // Writes unsaved changes and lets go of the file; throws TTableError when it cannot write.
+    void Close();
+
+    // --- navigation over the visible rows
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const;
+    bool Bof() const;
+    bool IsEmpty() const { return RecordCount() == 0; }
+    int RecordCount() const;
+    int RecNo() const;  // 1-based; 0 without a current row
+    void SetRecNo(int recNo);
+
+    // --- values of the current row (of the edit buffer while editing)
+    const TValue& Value(std::string_view field) const;
+    const TValue& Value(int fieldIndex) const;
+    std::string AsString(std::string_view field) const;
+    std::int64_t AsInteger(std::string_view field) const;
+    bool AsBoolean(std::string_view field) const;
+    TDateTime AsDateTime(std::string_view field) const;
+    bool IsNull(std::string_view field) const { return ::IsNull(Value(field)); }
+    // Needs edit or insert mode. Strings are cut to the field size.
+    void SetValue(std::string_view field, TValue value);
+    // Parses the text for the field's type; throws TTableError when it does not fit.
+    void SetAsString(std::string_view field, const std::string& text);
+    // Calculated fields may be set in any mode (from OnCalcFields).
+    void SetCalculated(std::string_view field, TValue value);
+    // Runs OnCalcFields over every row again (after the looked-up names changed).
+    void RecalculateAll();
+
+    // --- editing
+    TState State() const { return state_; }
+    void Append();
+    void Edit();
+    // False when BeforePost cancelled it (the row stays in edit mode). Throws
+    // TTableError for an empty required field, naming the field.
+    bool Post();
+    void Cancel();
+    void Delete();
+    // Removes every row, as if deleted one by one.
+    void EmptyTable();
+
+    // --- search
+    bool Locate(std::string_view field, const TValue& value, bool caseInsensitive = false);
+    TValue Lookup(std::string_view keyField, const TValue& key, std::string_view resultField) const;
+    TBookmark Bookmark() const;
+    bool BookmarkValid(TBookmark bookmark) const;
+    bool GotoBookmark(TBookmark bookmark);
+
+    // --- order and visibility
+    // fields: names separated by ";".
+    void AddIndex(const std::string& indexName, const std::string& fields, bool descending = false,
+                  bool caseInsensitive = false);
+    void SetIndexName(const std::string& indexName);  // "" for the order of adding
+    const std::string& IndexName() const { return indexName_; }
+    bool HasIndex(const std::string& indexName) const;
+    // "idaccount=5"; empty shows every row.
+    void SetFilter(const std::string& expression);
+    const std::string& Filter() const { return filterText_; }
+    void SetFiltered(bool on);
+    bool Filtered() const { return filtered_; }
+    // Shows only rows whose detailField equals the master's masterField; new rows take that key.
+    void SetMaster(TTable* master, const std::string& masterField, const std::string& detailField);
+
+    // --- hooks
+    std::function<bool(TTable&)> BeforePost;  // false cancels the post silently
+    std::function<void(TTable&)> AfterPost;
+    std::function<void(TTable&)> AfterInsert;
+    std::function<void(TTable&)> OnCalcFields;  // sets calculated fields of the current row
+
+    // --- change notification
+    int Subscribe(TListener listener);
+    void Unsubscribe(int token);
+    void DisableControls();  // nestable; changes meanwhile give one Reset at the end
+    void EnableControls();
+
+    // Every row, visible or not, in the order of adding (for saving and tests).
+    size_t RowCountAll() const { return rows_.size(); }
+
+private:
+    struct TRow {
+        TBookmark key = 0;
+        std::vector<TValue> values;
+        bool persisted = false;
+    };
+    struct TIndex {
+        std::string name;
+        std::vector<int> fields;
+        bool descending = false;
+        bool caseInsensitive = false;
+    };
+
+    void CheckBrowse(const char* operation) const;
+    int RequireField(std::string_view field) const;
+    TValue Coerce(const TFieldDef& def, TValue value) const;
+    void EnsureView() const;
+    void InvalidateView();
+    bool RowVisible(const TRow& row) const;
+    bool RowLess(const TRow* a, const TRow* b) const;
+    void SetCurrent(int position);
+    void Notify(TChange change);
+    void MasterChanged();
+    void CalcRow(TRow& row);
+    void MarkDirty(TRow& row);
+    std::vector<TStoredField> StoredLayout() const;
+    static bool ValuesEqual(const TValue& a, const TValue& b, bool caseInsensitive);
+
+    std::string name_;
+    std::vector<TFieldDef> fields_;
+    std::vector<int> columns_;
+
+    std::vector<std::unique_ptr<TRow>> rows_;
+    std::unordered_map<TBookmark, TRow*> byKey_;
+    TBookmark nextKey_ = 1;
+    std::int64_t nextAutoInc_ = 1;
+    int autoIncField_ = -1;
+
+    TState state_ = TState::Browse;
+    std::vector<TValue> buffer_;
+    mutable TRow* current_ = nullptr;
+    TRow* calcRow_ = nullptr;
+    TRow* beforeInsert_ = nullptr;
+    mutable std::vector<TRow*> view_;
+    mutable bool viewValid_ = false;
+    mutable int position_ = -1;
+    bool eof_ = true, bof_ = true;
+
+    std::vector<TIndex> indexes_;
+    std::string indexName_;
+    int activeIndex_ = -1;
+
+    std::string filterText_;
+    int filterField_ = -1;
+    TValue filterValue_;
+    bool filtered_ = false;
+
+    TTable* master_ = nullptr;
+    int masterField_ = -1, detailField_ = -1;
+    int masterToken_ = 0;
+    TValue masterKey_;
+    std::vector<TTable*> details_;
+
+    std::vector<std::pair<int, TListener>> listeners_;
+    int nextToken_ = 1;
+    int disabled_ = 0;
+    bool changedWhileDisabled_ = false;
+
+    std::string fileName_;
+    std::unique_ptr<TTableFile> file_;
+    std::unordered_set<TBookmark> dirty_;
+    std::vector<TBookmark> deleted_;
+    bool dirtyCounter_ = false;
+    bool loadFailed_ = false;
+    bool saveAfterPost_ = false;
+    std::string lastError_;
+};

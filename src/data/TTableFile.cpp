@@ -1,0 +1,224 @@
+#include "data/TTableFile.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+namespace {
+
+// Owns one prepared statement.
+class TStatement {
+public:
+    TStatement() = default;
+    TStatement(sqlite3* db, const std::string& sql) { sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr); }
+    ~TStatement() { sqlite3_finalize(stmt_); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+    TStatement(TStatement&& other) noexcept : stmt_(other.stmt_) { other.stmt_ = nullptr; }
+    TStatement& operator=(TStatement&& other) noexcept {
+        std::swap(stmt_, other.stmt_);
+        return *this;
+    }
+    sqlite3_stmt* get() const { return stmt_; }
+    explicit operator bool() const { return stmt_ != nullptr; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+std::string Quoted(const std::string& name) {
+    std::string q = "\"";
+    for (char c : name) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+
+void Bind(sqlite3_stmt* stmt, int index, const TValue& value) {
+    if (auto i = std::get_if<std::int64_t>(&value))
+        sqlite3_bind_int64(stmt, index, *i);
+    else if (auto b = std::get_if<bool>(&value))
+        sqlite3_bind_int(stmt, index, *b ? 1 : 0);
+    else if (auto d = std::get_if<double>(&value))
+        sqlite3_bind_double(stmt, index, *d);
+    else if (auto s = std::get_if<std::string>(&value))
+        // Text is kept in the program's 8-bit code page, so it is stored as bytes.
+        sqlite3_bind_blob(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(stmt, index);
+}
+
+TValue Column(sqlite3_stmt* stmt, int index, const std::string& type) {
+    if (sqlite3_column_type(stmt, index) == SQLITE_NULL) return {};
+    if (type == "Boolean") return sqlite3_column_int(stmt, index) != 0;
+    if (type == "DateTime") return sqlite3_column_double(stmt, index);
+    if (type == "String" || type == "Memo") {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, index));
+        return std::string(data ? data : "", static_cast<size_t>(sqlite3_column_bytes(stmt, index)));
+    }
+    return static_cast<std::int64_t>(sqlite3_column_int64(stmt, index));
+}
+
+}  // namespace
+
+struct TTableFile::Statements {
+    TStatement upsert, remove, meta;
+};
+
+TTableFile::TTableFile(std::string path) : path_(std::move(path)) {}
+
+TTableFile::~TTableFile() { Close(); }
+
+void TTableFile::Close() {
+    statements_.reset();
+    if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+}
+
+bool TTableFile::Fail(const std::string& what) {
+    error_ = path_ + ": " + what + (db_ ? std::string(": ") + sqlite3_errmsg(db_) : std::string());
+    return false;
+}
+
+bool TTableFile::Open(bool create) {
+    if (db_) return true;
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        Fail("cannot open");
+        Close();
+        return false;
+    }
+    sqlite3_busy_timeout(db_, 2000);
+    return true;
+}
+
+bool TTableFile::Exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error_ = path_ + ": " + (message ? message : "error");
+    sqlite3_free(message);
+    return false;
+}
+
+TLoadResult TTableFile::Read(TStoredTable& out) {
+    out = {};
+    if (!std::filesystem::exists(path_)) return TLoadResult::Missing;
+    if (!Open(false)) return TLoadResult::Failed;
+    {
+        TStatement layout(db_, "SELECT name, type, size FROM fielddefs ORDER BY position");
+        if (!layout) {
+            Fail("not a table file");
+            Close();
+            return TLoadResult::Failed;
+        }
+        while (sqlite3_step(layout.get()) == SQLITE_ROW)
+            out.layout.push_back({reinterpret_cast<const char*>(sqlite3_column_text(layout.get(), 0)),
+                                  reinterpret_cast<const char*>(sqlite3_column_text(layout.get(), 1)),
+                                  sqlite3_column_int(layout.get(), 2)});
+        std::string columns = "rowkey";
+        for (const auto& f : out.layout) columns += ", " + Quoted(f.name);
+        TStatement rows(db_, "SELECT " + columns + " FROM rows ORDER BY rowkey");
+        TStatement meta(db_, "SELECT value FROM meta WHERE key = 'nextautoinc'");
+        if (!rows || !meta) {
+            Fail("damaged table file");
+            Close();
+            return TLoadResult::Failed;
+        }
+        int rc;
+        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+            TStoredRow row;
+            row.key = static_cast<std::uint64_t>(sqlite3_column_int64(rows.get(), 0));
+            for (size_t i = 0; i < out.layout.size(); ++i)
+                row.values.push_back(Column(rows.get(), static_cast<int>(i + 1), out.layout[i].type));
+            out.rows.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE) {
+            Fail("damaged table file");
+            Close();
+            return TLoadResult::Failed;
+        }
+        if (sqlite3_step(meta.get()) == SQLITE_ROW) out.nextAutoInc = sqlite3_column_int64(meta.get(), 0);
+    }
+    columns_ = out.layout.size();
+    return TLoadResult::Loaded;
+}
+
+std::optional<std::vector<TStoredField>> TTableFile::ReadLayout(const std::string& path) {
+    TTableFile file(path);
+    TStoredTable table;
+    if (file.Read(table) != TLoadResult::Loaded) return std::nullopt;
+    return table.layout;
+}
+
+bool TTableFile::CreateSchema(const std::vector<TStoredField>& layout) {
+    std::string create = "CREATE TABLE rows (rowkey INTEGER PRIMARY KEY";
+    for (const auto& f : layout) create += ", " + Quoted(f.name);
+    create += ")";
+    if (!Exec("CREATE TABLE fielddefs (position INTEGER PRIMARY KEY, name TEXT NOT NULL, "
+              "type TEXT NOT NULL, size INTEGER NOT NULL)") ||
+        !Exec(create.c_str()) || !Exec("CREATE TABLE meta (key TEXT PRIMARY KEY, value)"))
+        return false;
+    TStatement insert(db_, "INSERT INTO fielddefs VALUES (?, ?, ?, ?)");
+    for (size_t i = 0; i < layout.size(); ++i) {
+        sqlite3_bind_int(insert.get(), 1, static_cast<int>(i));
+        sqlite3_bind_text(insert.get(), 2, layout[i].name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert.get(), 3, layout[i].type.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert.get(), 4, layout[i].size);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE) return Fail("cannot record the field definitions");
+        sqlite3_reset(insert.get());
+    }
+    return true;
+}
+
+bool TTableFile::Write(const std::vector<TStoredField>& layout, const std::vector<const TStoredRow*>& changed,
+                       const std::vector<std::uint64_t>& deleted, std::int64_t nextAutoInc) {
+    error_.clear();
+    if (!Open(true)) return false;
+    if (!Exec("BEGIN IMMEDIATE")) return false;
+    auto rollback = [this](bool ok) {
+        if (!ok) {
+            const std::string reason = error_;
+            Exec("ROLLBACK");
+            error_ = reason;
+            statements_.reset();
+        }
+        return ok;
+    };
+    if (!statements_) {
+        TStatement exists(db_, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'fielddefs'");
+        if (!exists) return rollback(Fail("not a table file"));
+        if (sqlite3_step(exists.get()) != SQLITE_ROW && !CreateSchema(layout)) return rollback(false);
+        std::string insert = "INSERT OR REPLACE INTO rows VALUES (?";
+        for (size_t i = 0; i < layout.size(); ++i) insert += ", ?";
+        insert += ")";
+        auto s = std::make_unique<Statements>();
+        s->upsert = TStatement(db_, insert);
+        s->remove = TStatement(db_, "DELETE FROM rows WHERE rowkey = ?");
+        s->meta = TStatement(db_, "INSERT OR REPLACE INTO meta VALUES ('nextautoinc', ?)");
+        if (!s->upsert || !s->remove || !s->meta) return rollback(Fail("layout of the file differs"));
+        statements_ = std::move(s);
+        columns_ = layout.size();
+    }
+    for (std::uint64_t key : deleted) {
+        sqlite3_bind_int64(statements_->remove.get(), 1, static_cast<sqlite3_int64>(key));
+        const int rc = sqlite3_step(statements_->remove.get());
+        sqlite3_reset(statements_->remove.get());
+        if (rc != SQLITE_DONE) return rollback(Fail("cannot delete a row"));
+    }
+    for (const TStoredRow* row : changed) {
+        sqlite3_stmt* upsert = statements_->upsert.get();
+        sqlite3_bind_int64(upsert, 1, static_cast<sqlite3_int64>(row->key));
+        for (size_t i = 0; i < columns_; ++i)
+            Bind(upsert, static_cast<int>(i + 2), i < row->values.size() ? row->values[i] : TValue{});
+        const int rc = sqlite3_step(upsert);
+        sqlite3_reset(upsert);
+        if (rc != SQLITE_DONE) return rollback(Fail("cannot write a row"));
+    }
+    sqlite3_bind_int64(statements_->meta.get(), 1, nextAutoInc);
+    const int rc = sqlite3_step(statements_->meta.get());
+    sqlite3_reset(statements_->meta.get());
+    if (rc != SQLITE_DONE) return rollback(Fail("cannot write the counter"));
+    if (!Exec("COMMIT")) return rollback(false);
+    return true;
+}

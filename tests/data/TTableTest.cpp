@@ -1,0 +1,388 @@
+#include "data/TTable.h"
+#include "data/TTableError.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+std::vector<TFieldDef> PeopleFields() {
+    return {TFieldDef("id", TFieldType::AutoInc).ReadOnly(),
+            TFieldDef("name", TFieldType::String, 10).Required(),
+            TFieldDef("age", TFieldType::Integer),
+            TFieldDef("group", TFieldType::Integer),
+            TFieldDef("note", TFieldType::Memo)};
+}
+
+void AddPerson(TTable& t, const std::string& name, int age, int group = 0) {
+    t.Append();
+    t.SetValue("name", name);
+    t.SetValue("age", std::int64_t{age});
+    t.SetValue("group", std::int64_t{group});
+    ASSERT_TRUE(t.Post());
+}
+
+std::vector<std::string> Names(TTable& t) {
+    std::vector<std::string> names;
+    for (t.First(); !t.Eof(); t.Next()) names.push_back(t.AsString("name"));
+    return names;
+}
+
+TEST(TTableTest, AppendAssignsIdsAndNavigationVisitsEveryRow) {
+    TTable t("people", PeopleFields());
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_TRUE(t.Eof());
+    AddPerson(t, "ann", 30);
+    AddPerson(t, "bob", 20);
+    AddPerson(t, "cid", 40);
+    EXPECT_EQ(t.AsInteger("id"), 3);
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"ann", "bob", "cid"}));
+    t.Last();
+    EXPECT_EQ(t.AsString("name"), "cid");
+    t.Prior();
+    EXPECT_EQ(t.AsString("name"), "bob");
+    t.Prior();
+    t.Prior();
+    EXPECT_TRUE(t.Bof());
+    EXPECT_EQ(t.RecNo(), 1);
+}
+
+TEST(TTableTest, LongTextIsCutToTheFieldSize) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "abcdefghijklmnop", 1);
+    EXPECT_EQ(t.AsString("name"), "abcdefghij");
+    t.Edit();
+    t.SetValue("note", std::string(5000, 'x'));  // a memo has no size
+    t.Post();
+    EXPECT_EQ(t.AsString("note").size(), 5000u);
+}
+
+TEST(TTableTest, EmptyRequiredFieldIsRefusedByNameAndTheRowStaysInEdit) {
+    TTable t("people", PeopleFields());
+    t.Append();
+    t.SetValue("age", std::int64_t{3});
+    try {
+        t.Post();
+        FAIL() << "post accepted";
+    } catch (const TTableError& e) {
+        EXPECT_NE(std::string(e.what()).find("'name'"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(t.State(), TTable::TState::Insert);
+    t.SetValue("name", std::string(""));
+    EXPECT_THROW(t.Post(), TTableError);  // an empty text is no value
+    t.SetValue("name", std::string("zed"));
+    EXPECT_TRUE(t.Post());
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST(TTableTest, BeforePostCanCancelSilently) {
+    TTable t("people", PeopleFields());
+    t.BeforePost = [](TTable& table) { return table.AsString("name") != "bad"; };
+    t.Append();
+    t.SetValue("name", std::string("bad"));
+    EXPECT_FALSE(t.Post());
+    EXPECT_EQ(t.State(), TTable::TState::Insert);
+    t.Cancel();
+    EXPECT_TRUE(t.IsEmpty());
+}
+
+TEST(TTableTest, HooksAfterInsertAndAfterPostRun) {
+    TTable t("people", PeopleFields());
+    int posts = 0;
+    t.AfterInsert = [](TTable& table) { table.SetValue("age", std::int64_t{99}); };
+    t.AfterPost = [&](TTable&) { ++posts; };
+    t.Append();
+    t.SetValue("name", std::string("x"));
+    t.Post();
+    EXPECT_EQ(t.AsInteger("age"), 99);
+    EXPECT_EQ(posts, 1);
+}
+
+TEST(TTableTest, DefaultsFillNewRows) {
+    TTable t("t", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("port", TFieldType::Word).Default(std::int64_t{110}),
+                   TFieldDef("on", TFieldType::Boolean).Default(false)});
+    t.Append();
+    EXPECT_EQ(t.AsInteger("port"), 110);
+    EXPECT_FALSE(t.IsNull("on"));
+    EXPECT_THROW(t.SetValue("port", std::int64_t{70000}), TTableError);
+    EXPECT_THROW(t.SetAsString("port", "11o"), TTableError);
+    t.SetAsString("port", "995");
+    t.Post();
+    EXPECT_EQ(t.AsInteger("port"), 995);
+}
+
+TEST(TTableTest, SetValueOutsideEditModeIsRefused) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "ann", 1);
+    EXPECT_THROW(t.SetValue("name", std::string("x")), TTableError);
+}
+
+TEST(TTableTest, IndexesOrderAscendingAndDescendingAndKeepTheCurrentRow) {
+    TTable t("people", PeopleFields());
+    t.AddIndex("age_asc", "age");
+    t.AddIndex("age_desc", "age", true);
+    t.AddIndex("group_name", "group;name");
+    AddPerson(t, "ann", 30, 2);
+    AddPerson(t, "bob", 20, 1);
+    AddPerson(t, "cid", 40, 1);
+    t.SetIndexName("age_asc");
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"bob", "ann", "cid"}));
+    t.SetIndexName("age_desc");
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"cid", "ann", "bob"}));
+    t.SetIndexName("group_name");
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"bob", "cid", "ann"}));
+    t.Locate("name", std::string("cid"));
+    t.SetIndexName("");
+    EXPECT_EQ(t.AsString("name"), "cid");
+    EXPECT_EQ(t.RecNo(), 3);
+    EXPECT_THROW(t.SetIndexName("nope"), TTableError);
+}
+
+TEST(TTableTest, FilterExpressionHidesOtherRows) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "ann", 1, 5);
+    AddPerson(t, "bob", 1, 6);
+    AddPerson(t, "cid", 1, 5);
+    t.SetFilter("group=5");
+    EXPECT_EQ(t.RecordCount(), 3);  // filtering still off
+    t.SetFiltered(true);
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"ann", "cid"}));
+    t.SetFilter("group=7");
+    EXPECT_TRUE(t.IsEmpty());
+    t.SetFilter("");
+    EXPECT_EQ(t.RecordCount(), 3);
+}
+
+TEST(TTableTest, LocateLookupAndBookmarks) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "Ann", 30);
+    AddPerson(t, "bob", 20);
+    EXPECT_FALSE(t.Locate("name", std::string("ann")));
+    EXPECT_TRUE(t.Locate("name", std::string("ann"), true));
+    EXPECT_EQ(t.AsInteger("age"), 30);
+    EXPECT_FALSE(t.Locate("name", std::string("an"), true));  // whole value only
+    const auto mark = t.Bookmark();
+    EXPECT_EQ(t.Lookup("name", std::string("bob"), "age"), TValue{std::int64_t{20}});
+    EXPECT_EQ(t.AsString("name"), "Ann");  // lookup does not move
+    EXPECT_TRUE(IsNull(t.Lookup("name", std::string("nobody"), "age")));
+    t.Last();
+    EXPECT_TRUE(t.GotoBookmark(mark));
+    EXPECT_EQ(t.AsString("name"), "Ann");
+    t.Delete();
+    EXPECT_FALSE(t.BookmarkValid(mark));
+    EXPECT_FALSE(t.GotoBookmark(mark));
+    EXPECT_EQ(t.AsString("name"), "bob");
+}
+
+TEST(TTableTest, DeleteMovesToTheNextRowOrThePriorAtTheEnd) {
+    TTable t("people", PeopleFields());
+    for (const char* n : {"a", "b", "c"}) AddPerson(t, n, 1);
+    t.First();
+    t.Next();
+    t.Delete();
+    EXPECT_EQ(t.AsString("name"), "c");
+    t.Delete();
+    EXPECT_EQ(t.AsString("name"), "a");
+    t.Delete();
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_THROW(t.Delete(), TTableError);
+}
+
+TEST(TTableTest, MasterDetailShowsOnlyTheMastersRowsAndNewRowsTakeTheKey) {
+    TTable master("owners", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("name", TFieldType::String, 20)});
+    TTable detail("things", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("owner", TFieldType::Integer),
+                             TFieldDef("name", TFieldType::String, 20)});
+    for (const char* n : {"one", "two", "three"}) {
+        master.Append();
+        master.SetValue("name", std::string(n));
+        master.Post();
+    }
+    detail.SetMaster(&master, "id", "owner");
+    auto addThing = [&](const char* name) {
+        detail.Append();
+        detail.SetValue("name", std::string(name));
+        detail.Post();
+    };
+    master.Locate("name", std::string("one"));
+    addThing("a1");
+    addThing("a2");
+    master.Locate("name", std::string("two"));
+    EXPECT_TRUE(detail.IsEmpty());
+    addThing("b1");
+    EXPECT_EQ(detail.AsInteger("owner"), 2);
+    master.Locate("name", std::string("one"));
+    EXPECT_EQ(Names(detail), (std::vector<std::string>{"a1", "a2"}));
+    master.Locate("name", std::string("three"));
+    EXPECT_TRUE(detail.IsEmpty());
+    EXPECT_TRUE(detail.Eof());
+    EXPECT_EQ(detail.RowCountAll(), 3u);
+}
+
+TEST(TTableTest, ChangeNotificationsAndSuspension) {
+    TTable t("people", PeopleFields());
+    std::vector<TTable::TChange> seen;
+    const int token = t.Subscribe([&](TTable&, TTable::TChange c) { seen.push_back(c); });
+    AddPerson(t, "a", 1);
+    AddPerson(t, "b", 2);
+    seen.clear();
+    t.First();
+    t.Next();
+    EXPECT_EQ(seen, (std::vector<TTable::TChange>{TTable::TChange::Scroll, TTable::TChange::Scroll}));
+    seen.clear();
+    t.DisableControls();
+    t.First();
+    t.Edit();
+    t.SetValue("age", std::int64_t{5});
+    t.Post();
+    EXPECT_TRUE(seen.empty());
+    t.EnableControls();
+    EXPECT_EQ(seen, std::vector<TTable::TChange>{TTable::TChange::Reset});
+    t.Unsubscribe(token);
+    seen.clear();
+    t.Next();
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST(TTableTest, CalculatedFieldsFollowTheRow) {
+    TTable t("t", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("n", TFieldType::Integer),
+                   TFieldDef("twice", TFieldType::Integer).Calculated()});
+    t.OnCalcFields = [](TTable& table) { table.SetCalculated("twice", table.AsInteger("n") * 2); };
+    t.Append();
+    t.SetValue("n", std::int64_t{21});
+    EXPECT_EQ(t.AsInteger("twice"), 42);
+    t.Post();
+    EXPECT_EQ(t.AsInteger("twice"), 42);
+}
+
+// --- file-backed behaviour
+
+class TTableFileBacked : public ::testing::Test {
+protected:
+    TTempHome home;
+    std::unique_ptr<TTable> Open(const std::string& file = "people.dat") {
+        auto t = std::make_unique<TTable>("people", PeopleFields());
+        t->SetFileName(file);
+        t->SetSaveAfterPost(true);
+        EXPECT_NE(t->Load(), TLoadResult::Failed) << t->LastError();
+        return t;
+    }
+};
+
+TEST_F(TTableFileBacked, MissingFileLeavesTheTableEmpty) {
+    auto t = Open();
+    EXPECT_TRUE(t->IsEmpty());
+    EXPECT_FALSE(std::filesystem::exists(home.File("people.dat")));
+}
+
+TEST_F(TTableFileBacked, EveryPostIsOnDiskAtOnce) {
+    {
+        auto t = Open();
+        AddPerson(*t, "ann", 30);
+        AddPerson(*t, "bob", 20);
+        t->Edit();
+        t->SetValue("age", std::int64_t{21});
+        t->Post();
+        // Another reader sees the file as it stands now, without a close.
+        auto reader = Open();
+        EXPECT_EQ(Names(*reader), (std::vector<std::string>{"ann", "bob"}));
+        reader->Last();
+        EXPECT_EQ(reader->AsInteger("age"), 21);
+    }
+}
+
+TEST_F(TTableFileBacked, DeletionReachesTheFileWithTheNextPostOrAtClose) {
+    {
+        auto t = Open();
+        for (const char* n : {"a", "b", "c"}) AddPerson(*t, n, 1);
+        t->First();
+        t->Delete();
+        EXPECT_EQ(Names(*Open()), (std::vector<std::string>{"a", "b", "c"}));  // not yet written
+        AddPerson(*t, "d", 1);
+        EXPECT_EQ(Names(*Open()), (std::vector<std::string>{"b", "c", "d"}));
+        t->First();
+        t->Delete();  // no post follows: written when the table closes
+    }
+    EXPECT_EQ(Names(*Open()), (std::vector<std::string>{"c", "d"}));
+}
+
+TEST_F(TTableFileBacked, IdsOfDeletedRowsAreNotHandedOutAgain) {
+    {
+        auto t = Open();
+        AddPerson(*t, "a", 1);
+        AddPerson(*t, "b", 1);
+        t->Last();
+        t->Delete();
+    }
+    auto t = Open();
+    AddPerson(*t, "c", 1);
+    EXPECT_EQ(t->AsInteger("id"), 3);
+}
+
+TEST_F(TTableFileBacked, TextKeepsEveryByte) {
+    const std::string text = std::string("\xE4\xF6\xFC\x00\x01z", 6);
+    {
+        auto t = Open();
+        t->Append();
+        t->SetValue("name", std::string("x"));
+        t->SetValue("note", text);
+        t->Post();
+    }
+    auto t = Open();
+    EXPECT_EQ(t->AsString("note"), text);
+}
+
+TEST_F(TTableFileBacked, UnreadableFilesFailToLoadAndAreNeverOverwritten) {
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"garbage", [&] { WriteFile(home.File("people.dat"), "this is not a table file at all\n"); }},
+        {"empty file of zero bytes is a database without tables", [&] { WriteFile(home.File("people.dat"), ""); }},
+        {"another table's layout",
+         [&] {
+             TTable other("other", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("title", TFieldType::String, 5)});
+             other.SetFileName("people.dat");
+             other.Append();
+             other.Post();
+             other.Close();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(home.File("people.dat"));
+        c.make();
+        const std::string before = ReadFile(home.File("people.dat"));
+        TTable t("people", PeopleFields());
+        t.SetFileName("people.dat");
+        t.SetSaveAfterPost(true);
+        EXPECT_EQ(t.Load(), TLoadResult::Failed);
+        EXPECT_TRUE(t.LoadFailed());
+        EXPECT_FALSE(t.LastError().empty());
+        EXPECT_TRUE(t.IsEmpty());
+        t.Append();
+        t.SetValue("name", std::string("new"));
+        EXPECT_THROW(t.Post(), TTableError);
+        EXPECT_EQ(ReadFile(home.File("people.dat")), before);
+        t.DiscardFile();
+        EXPECT_NO_THROW(t.Save());
+        EXPECT_EQ(Names(*Open()), std::vector<std::string>{"new"});
+    }
+}
+
+TEST_F(TTableFileBacked, LayoutIsRecordedInStoredOrder) {
+    auto t = Open();
+    AddPerson(*t, "a", 1);
+    const auto layout = TTableFile::ReadLayout(home.File("people.dat"));
+    ASSERT_TRUE(layout);
+    std::vector<std::string> names;
+    for (const auto& f : *layout) names.push_back(f.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"id", "name", "age", "group", "note"}));
+    EXPECT_EQ((*layout)[1], (TStoredField{"name", "String", 10}));
+    EXPECT_FALSE(TTableFile::ReadLayout(home.File("missing.dat")));
+}
+
+}  // namespace
