@@ -1,11 +1,10 @@
 #include "platform/TimeZone.h"
 
-#include <ctime>
+int LocalUtcOffsetMinutes() { return LocalUtcOffsetMinutesAt(std::time(nullptr)); }
 
-int LocalUtcOffsetMinutes() {
+int LocalUtcOffsetMinutesAt(std::time_t moment) {
     tzset();
-    const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    localtime_r(&moment, &local);
     return static_cast<int>(local.tm_gmtoff / 60);
 }
