@@ -1,0 +1,100 @@
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "mail/Pop3Client.h"
+#include "mail/TcpSocket.h"
+
+// A small IMAP4rev1 client: sign-in, one selected mailbox, flags, fetches by
+// message sequence number. Every command is tagged "S" and a counter that runs
+// on across connections of the same object.
+class TImapClient {
+public:
+    TImapClient();
+    ~TImapClient();
+    TImapClient(const TImapClient&) = delete;
+    TImapClient& operator=(const TImapClient&) = delete;
+
+    bool Login();
+    void Logout();
+    bool NoOp();
+    bool SelectMailbox(const std::string& name);
+    bool CloseMailbox();
+    bool StoreDeleted(int n);
+    // Takes the \Deleted flag off message n again.
+    bool ClearDeleted(int n);
+    bool FetchMessage(int n, std::vector<std::string>& lines);
+    bool FetchHeader(int n, std::vector<std::string>& lines);
+    // The size of message n, or -1.
+    long long FetchSize(int n);
+    // The UID of message n, or -1.
+    long long FetchUid(int n);
+    // Sequence number and UID of every message of the selected mailbox.
+    bool FetchAllUids(std::vector<std::pair<long long, long long>>& uids);
+
+    // Sends one tagged command and reads up to its tagged reply; the reply's
+    // status word ("OK", "NO", "BAD"), empty when none arrived.
+    std::string SendCommand(const std::string& text);
+    // The lines of the first literal of the last reply.
+    void LiteralLines(std::vector<std::string>& lines) const;
+
+    int Timeout = 300000;
+    std::string Host = "localhost";
+    std::string Port = "143";
+    int TagCounter = 0;
+    std::string ResultString;
+    std::vector<std::string> Capabilities;
+    std::string Username;
+    std::string Password;
+    bool Preauthenticated = false;
+    std::string SelectedFolder;
+    long long SelectedExists = 0;
+    long long SelectedRecent = 0;
+    long long SelectedUidValidity = 0;
+    std::vector<std::string> FullResult;
+
+    TTcpSocket& Socket() { return *socket_; }
+
+    // A literal announced larger than this is refused and the connection
+    // closed: a hostile server must not make us allocate without bound.
+    static constexpr long long MaxLiteralBytes = 256LL * 1024 * 1024;
+
+private:
+    void ReadTaggedReply();
+    std::unique_ptr<TTcpSocket> socket_;
+};
+
+// An IMAP quoted string: backslash and double quote escaped.
+std::string ImapQuoted(const std::string& text);
+
+// The mailbox contract on IMAP, always on "INBOX". Dele sets \Deleted; the
+// marked messages are expunged at Logout, so the numbers of a scan stay valid
+// until then. The account's port is passed on, except the POP3 default 110,
+// for which 143 is used. Uidl(n) answers "n uidvalidity.uid" (in FullResult,
+// and after "+OK " in ResultString, as a POP3 server would).
+class TIMAP : public TPop3Client {
+public:
+    TIMAP();
+    ~TIMAP() override;
+
+    bool Login() override;
+    void Logout() override;
+    bool Reset() override;
+    bool NoOp() override;
+    bool Stat() override;
+    bool List(int n) override;
+    bool Retr(int n) override;
+    bool Dele(int n) override;
+    bool Top(int n, int lines) override;
+    bool Uidl(int n) override;
+
+    TImapClient& Client() { return *imap_; }
+
+private:
+    bool Outcome(bool ok);
+    std::unique_ptr<TImapClient> imap_;
+    std::set<int> marked_;
+};

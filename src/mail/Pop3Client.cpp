@@ -1,0 +1,127 @@
+#include "mail/Pop3Client.h"
+
+#include <openssl/evp.h>
+
+#include "mail/ProtocolText.h"
+#include "parsing/TextOps.h"
+
+TPop3Client::TPop3Client() : socket_(std::make_unique<TTcpSocket>()) { socket_->MakeSocket(); }
+
+TPop3Client::~TPop3Client() = default;
+
+std::string ApopDigest(const std::string& timeStamp, const std::string& password) {
+    std::string input = timeStamp + password;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(input.data(), input.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
+    static const char hex[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < length; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
+}
+
+bool TPop3Client::Connect() {
+    StatCount = 0;
+    StatSize = 0;
+    socket_->Disconnect();
+    socket_->LineBuffer.clear();
+    socket_->MakeSocket();
+    socket_->ConnectTo(Host, Port);
+    return socket_->LastError == 0;
+}
+
+bool TPop3Client::ReadReply(bool multiLine) {
+    FullResult.clear();
+    ResultString = socket_->ReceiveLine(Timeout);
+    bool ok = StartsWith(ResultString, "+OK");
+    if (multiLine && ok) {
+        std::size_t total = 0;
+        while (true) {
+            std::string line = socket_->ReceiveLine(Timeout);
+            if (socket_->LastError != 0 || line == ".") break;
+            if (!line.empty() && line[0] == '.') line.erase(0, 1);
+            total += line.size() + 2;
+            if (total > MaxReplyBytes) {
+                socket_->Disconnect();
+                ok = false;
+                break;
+            }
+            FullResult.push_back(std::move(line));
+        }
+    }
+    ResultCode = ok ? 1 : 0;
+    return ok;
+}
+
+bool TPop3Client::SendCommand(const std::string& command, bool multiLine) {
+    socket_->SendText(command + "\r\n");
+    if (socket_->LastError != 0) {
+        FullResult.clear();
+        ResultString.clear();
+        ResultCode = 0;
+        return false;
+    }
+    return ReadReply(multiLine);
+}
+
+bool TPop3Client::Login() {
+    TimeStamp.clear();
+    // A line break in a credential would start a command of its own.
+    if (HoldsLineBreakOrNul(Username) || HoldsLineBreakOrNul(Password)) {
+        ResultCode = 0;
+        ResultString.clear();
+        return false;
+    }
+    if (!Connect() || !ReadReply(false)) return false;
+    std::size_t open = ResultString.find('<');
+    if (open != std::string::npos) {
+        std::size_t close = ResultString.find('>', open + 1);
+        if (close != std::string::npos)
+            TimeStamp = "<" + TrimText(std::string_view(ResultString).substr(open + 1, close - open - 1)) + ">";
+    }
+    bool signedIn = false;
+    if (!TimeStamp.empty() && AuthType != AuthUserPass) {
+        signedIn = SendCommand("APOP " + Username + " " + ApopDigest(TimeStamp, Password), false);
+        if (!signedIn && (!Connect() || !ReadReply(false))) return false;
+    }
+    if (!signedIn && AuthType != AuthApop) {
+        if (SendCommand("USER " + Username, false)) signedIn = SendCommand("PASS " + Password, false);
+    }
+    return signedIn;
+}
+
+void TPop3Client::Logout() {
+    SendCommand("QUIT", false);
+    socket_->Disconnect();
+}
+
+bool TPop3Client::Reset() { return SendCommand("RSET", false); }
+
+bool TPop3Client::NoOp() { return SendCommand("NOOP", false); }
+
+bool TPop3Client::Stat() {
+    if (!SendCommand("STAT", false)) return false;
+    std::string rest = TextAfter(ResultString, "+OK ");
+    StatCount = ParseDecimal(TextBefore(rest, " "));
+    StatSize = rest.find(' ') == std::string::npos ? 0 : ParseDecimal(TextAfter(rest, " "));
+    return true;
+}
+
+bool TPop3Client::List(int n) {
+    return n == 0 ? SendCommand("LIST", true) : SendCommand("LIST " + std::to_string(n), false);
+}
+
+bool TPop3Client::Retr(int n) { return SendCommand("RETR " + std::to_string(n), true); }
+
+bool TPop3Client::Dele(int n) { return SendCommand("DELE " + std::to_string(n), false); }
+
+bool TPop3Client::Top(int n, int lines) {
+    return SendCommand("TOP " + std::to_string(n) + " " + std::to_string(lines), true);
+}
+
+bool TPop3Client::Uidl(int n) {
+    return n == 0 ? SendCommand("UIDL", true) : SendCommand("UIDL " + std::to_string(n), false);
+}

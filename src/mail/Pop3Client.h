@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/TcpSocket.h"
+
+// Sign-in methods of a POP3 mailbox.
+enum TPop3AuthType : std::uint8_t {
+    AuthAny = 0,       // APOP when the greeting offers it, then USER/PASS
+    AuthUserPass = 1,  // USER/PASS only
+    AuthApop = 2,      // APOP only
+};
+
+// The POP3 client and, through its virtual operations, the contract every
+// mailbox kind keeps: message numbers 1..StatCount name the same messages from
+// Login until Logout, Dele only marks, and the marks are carried out at Logout
+// (freeing the object without Logout discards them). No operation throws; a
+// failure returns false with the server's last status line in ResultString.
+//
+// Uidl: after Uidl(n) with n > 0, ResultString is "+OK n uid" (as a POP3
+// server answers); after Uidl(0), FullResult holds one "n uid" line per
+// message.
+class TPop3Client {
+public:
+    TPop3Client();
+    virtual ~TPop3Client();
+    TPop3Client(const TPop3Client&) = delete;
+    TPop3Client& operator=(const TPop3Client&) = delete;
+
+    virtual bool Login();
+    virtual void Logout();
+    virtual bool Reset();
+    virtual bool NoOp();
+    virtual bool Stat();
+    virtual bool List(int n);
+    virtual bool Retr(int n);
+    virtual bool Dele(int n);
+    virtual bool Top(int n, int lines);
+    virtual bool Uidl(int n);
+
+    TPop3AuthType AuthType = AuthAny;
+    int Timeout = 300000;
+    std::string Host = "localhost";
+    std::string Port = "pop3";
+    int ResultCode = 0;
+    std::string ResultString;
+    std::vector<std::string> FullResult;
+    std::string Username;
+    std::string Password;
+    long long StatCount = 0;
+    long long StatSize = 0;
+    std::string TimeStamp;
+
+    TTcpSocket& Socket() { return *socket_; }
+
+    // A multi-line reply larger than this is refused (the connection is
+    // closed), so that a hostile server cannot exhaust memory.
+    static constexpr std::size_t MaxReplyBytes = 256u * 1024 * 1024;
+
+protected:
+    bool Connect();
+    bool SendCommand(const std::string& command, bool multiLine);
+    bool ReadReply(bool multiLine);
+
+private:
+    std::unique_ptr<TTcpSocket> socket_;
+};
+
+// The APOP digest: MD5 of time stamp and password, 32 lower-case hex digits.
+std::string ApopDigest(const std::string& timeStamp, const std::string& password);

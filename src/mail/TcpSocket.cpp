@@ -1,0 +1,409 @@
+#include "mail/TcpSocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+constexpr int WsaNotSock = 10038;
+constexpr std::size_t RefillLimit = 1024;
+
+std::string AddressText(const sockaddr* address) {
+    char host[INET6_ADDRSTRLEN] = {};
+    int port = 0;
+    if (address->sa_family == AF_INET) {
+        auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        inet_ntop(AF_INET, &in->sin_addr, host, sizeof host);
+        port = ntohs(in->sin_port);
+        return std::string(host) + ":" + std::to_string(port);
+    }
+    if (address->sa_family == AF_INET6) {
+        auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
+        inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
+        port = ntohs(in6->sin6_port);
+        return "[" + std::string(host) + "]:" + std::to_string(port);
+    }
+    return {};
+}
+
+struct TAddrInfoDeleter {
+    void operator()(addrinfo* info) const { freeaddrinfo(info); }
+};
+
+}  // namespace
+
+int WsaErrorFromErrno(int error) {
+    switch (error) {
+    case 0: return 0;
+    case EINTR: return 10004;
+    case EBADF: return 10009;
+    case EACCES: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE: case ENFILE: return 10024;
+    case EWOULDBLOCK: return 10035;
+    case EINPROGRESS: return 10036;
+    case EALREADY: return 10037;
+    case ENOTSOCK: return 10038;
+    case EDESTADDRREQ: return 10039;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENETRESET: return 10052;
+    case ECONNABORTED: return 10053;
+    case ECONNRESET: case EPIPE: return 10054;
+    case ENOBUFS: case ENOMEM: return 10055;
+    case EISCONN: return 10056;
+    case ENOTCONN: return 10057;
+    case ESHUTDOWN: return 10058;
+    case ETOOMANYREFS: return 10059;
+    case ETIMEDOUT: return 10060;
+    case ECONNREFUSED: return 10061;
+    case ELOOP: return 10062;
+    case ENAMETOOLONG: return 10063;
+    case EHOSTDOWN: return 10064;
+    case EHOSTUNREACH: return 10065;
+    default: return 10022;  // nothing closer among the Windows Sockets numbers
+    }
+}
+
+int WsaErrorFromAddrInfo(int code, int savedErrno) {
+    switch (code) {
+    case 0: return 0;
+    case EAI_NONAME:
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY:
+#endif
+        return WsaHostNotFound;
+    case EAI_AGAIN: return 11002;
+    case EAI_FAIL: return 11003;
+    case EAI_MEMORY: return 10055;
+    case EAI_FAMILY: return 10047;
+    case EAI_SOCKTYPE: return 10044;
+    case EAI_SERVICE: return 10109;
+    case EAI_SYSTEM: return WsaErrorFromErrno(savedErrno);
+    default: return WsaHostNotFound;
+    }
+}
+
+bool HoldsLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+TSocketBase::TSocketBase() = default;
+
+TSocketBase::~TSocketBase() { Disconnect(); }
+
+int TSocketBase::OpenHandle(int family) {
+    CloseHandle();
+    handle_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (handle_ < 0) return WsaErrorFromErrno(errno);
+    if (receiveBufferSize_ > 0)
+        setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &receiveBufferSize_, sizeof receiveBufferSize_);
+    if (sendBufferSize_ > 0)
+        setsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &sendBufferSize_, sizeof sendBufferSize_);
+    return 0;
+}
+
+void TSocketBase::CloseHandle() {
+    if (handle_ >= 0) {
+        ::close(handle_);
+        handle_ = -1;
+    }
+}
+
+void TSocketBase::MakeSocket() {
+    LineBuffer.clear();
+    LastError = OpenHandle(AF_INET);
+}
+
+void TSocketBase::Disconnect() {
+    if (handle_ < 0) return;
+    ::shutdown(handle_, SHUT_WR);
+    ::shutdown(handle_, SHUT_RDWR);
+    CloseHandle();
+}
+
+int TSocketBase::ResolvePort(const std::string& port) {
+    if (port.empty()) return 0;
+    servent entry{};
+    servent* found = nullptr;
+    char buffer[1024];
+    if (getservbyname_r(port.c_str(), "tcp", &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return ntohs(static_cast<uint16_t>(found->s_port));
+    if (port.size() > 5 || !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return 0;
+    int value = std::stoi(port);
+    return value <= 65535 ? value : 0;
+}
+
+void TSocketBase::ConnectTo(const std::string& host, const std::string& port) {
+    LineBuffer.clear();
+    localAddress_.clear();
+    remoteAddress_.clear();
+    int portNumber = ResolvePort(port);
+    if (portNumber == 0) {
+        // Port 0 can never be reached; this is what Windows Sockets answers.
+        LastError = WsaAddrNotAvail;
+        return;
+    }
+    std::string name = host;
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    if (name.empty()) {
+        LastError = WsaHostNotFound;
+        return;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* raw = nullptr;
+    int code = getaddrinfo(name.c_str(), nullptr, &hints, &raw);
+    std::unique_ptr<addrinfo, TAddrInfoDeleter> list(raw);
+    if (code != 0 || !raw) {
+        LastError = WsaErrorFromAddrInfo(code, errno);
+        return;
+    }
+    int error = WsaHostNotFound;
+    for (addrinfo* a = raw; a; a = a->ai_next) {
+        sockaddr_storage target{};
+        std::memcpy(&target, a->ai_addr, std::min<std::size_t>(a->ai_addrlen, sizeof target));
+        if (a->ai_family == AF_INET)
+            reinterpret_cast<sockaddr_in*>(&target)->sin_port = htons(static_cast<uint16_t>(portNumber));
+        else if (a->ai_family == AF_INET6)
+            reinterpret_cast<sockaddr_in6*>(&target)->sin6_port = htons(static_cast<uint16_t>(portNumber));
+        else
+            continue;
+        // Every attempt gets a fresh handle of the address's family: a socket
+        // whose connect failed is not reliably usable again.
+        error = OpenHandle(a->ai_family);
+        if (error != 0) continue;
+        int result;
+        do {
+            result = ::connect(handle_, reinterpret_cast<sockaddr*>(&target), a->ai_addrlen);
+        } while (result < 0 && errno == EINTR);
+        if (result == 0) {
+            sockaddr_storage local{};
+            socklen_t length = sizeof local;
+            if (getsockname(handle_, reinterpret_cast<sockaddr*>(&local), &length) == 0)
+                localAddress_ = AddressText(reinterpret_cast<sockaddr*>(&local));
+            remoteAddress_ = AddressText(reinterpret_cast<sockaddr*>(&target));
+            int on = 1;
+            setsockopt(handle_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            LastError = 0;
+            return;
+        }
+        error = WsaErrorFromErrno(errno);
+    }
+    CloseHandle();
+    LastError = error;
+}
+
+std::size_t TSocketBase::SendText(std::string_view data) {
+    if (handle_ < 0) {
+        LastError = WsaNotSock;
+        return 0;
+    }
+    std::size_t sent = 0;
+    LastError = 0;
+    while (sent < data.size()) {
+        // MSG_NOSIGNAL: a peer that has gone away must give an error, not SIGPIPE.
+        ssize_t n = ::send(handle_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            LastError = WsaErrorFromErrno(errno);
+            break;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+    return sent;
+}
+
+bool TSocketBase::WaitReadable(int timeout) {
+    if (handle_ < 0) {
+        LastError = WsaNotSock;
+        return false;
+    }
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeout < 0 ? 0 : timeout);
+    pollfd entry{handle_, POLLIN, 0};
+    int wait = timeout < 0 ? -1 : timeout;
+    while (true) {
+        int result = ::poll(&entry, 1, wait);
+        if (result > 0) return (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+        if (result == 0) return false;
+        if (errno != EINTR) {
+            LastError = WsaErrorFromErrno(errno);
+            return false;
+        }
+        if (timeout >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = left > 0 ? static_cast<int>(left) : 0;
+        }
+    }
+}
+
+std::size_t TSocketBase::PendingBytes() {
+    int count = 0;
+    if (handle_ < 0 || ioctl(handle_, FIONREAD, &count) != 0 || count < 0) return 0;
+    return static_cast<std::size_t>(count);
+}
+
+void TSocketBase::SetReceiveBufferSize(int size) {
+    receiveBufferSize_ = size;
+    LastError = 0;
+    if (handle_ >= 0 && setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size) != 0)
+        LastError = WsaErrorFromErrno(errno);
+}
+
+void TSocketBase::SetSendBufferSize(int size) {
+    sendBufferSize_ = size;
+    LastError = 0;
+    if (handle_ >= 0 && setsockopt(handle_, SOL_SOCKET, SO_SNDBUF, &size, sizeof size) != 0)
+        LastError = WsaErrorFromErrno(errno);
+}
+
+unsigned char TSocketBase::ReceiveByte(int timeout) {
+    LastError = 0;
+    if (!WaitReadable(timeout)) {
+        if (LastError == 0) LastError = WsaTimedOut;
+        return 0;
+    }
+    unsigned char byte = 0;
+    while (true) {
+        ssize_t n = ::recv(handle_, &byte, 1, 0);
+        if (n == 1) return byte;
+        if (n == 0) {
+            LastError = WsaConnReset;
+            return 0;
+        }
+        if (errno == EINTR) continue;
+        LastError = WsaErrorFromErrno(errno);
+        return 0;
+    }
+}
+
+std::string TSocketBase::ReceiveUntil(int timeout, std::string_view terminator) {
+    if (terminator.empty()) return {};
+    LastError = 0;
+    std::string text;
+    std::size_t searchFrom = 0;
+    while (true) {
+        if (LineBuffer.empty()) {
+            std::size_t pending = std::min(PendingBytes(), RefillLimit);
+            if (pending > 1) {
+                char chunk[RefillLimit];
+                ssize_t n;
+                do {
+                    n = ::recv(handle_, chunk, pending, 0);
+                } while (n < 0 && errno == EINTR);
+                if (n > 0)
+                    LineBuffer.assign(chunk, static_cast<std::size_t>(n));
+                else
+                    LastError = n == 0 ? WsaConnReset : WsaErrorFromErrno(errno);
+            } else {
+                unsigned char byte = ReceiveByte(timeout);
+                if (LastError == 0) LineBuffer.assign(1, static_cast<char>(byte));
+            }
+            if (LastError != 0) break;
+        }
+        text += LineBuffer;
+        LineBuffer.clear();
+        std::size_t found = text.find(terminator, searchFrom);
+        if (found != std::string::npos) {
+            LineBuffer.assign(text, found + terminator.size());
+            text.resize(found);
+            break;
+        }
+        searchFrom = text.size() >= terminator.size() ? text.size() - terminator.size() + 1 : 0;
+        if (MaxLineLength > 0 && text.size() > MaxLineLength) {
+            LastError = WsaNoBufs;
+            break;
+        }
+    }
+    if (LastError != 0) return {};
+    return text;
+}
+
+std::string TSocketBase::ReceiveLine(int timeout) { return ReceiveUntil(timeout, "\r\n"); }
+
+std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, int timeout) {
+    LastError = 0;
+    buffer.clear();
+    buffer.reserve(std::min<std::size_t>(length, 1024 * 1024));
+    std::size_t take = std::min(length, LineBuffer.size());
+    buffer.append(LineBuffer, 0, take);
+    LineBuffer.erase(0, take);
+    if (buffer.size() >= length) return buffer.size();
+    int receiveBuffer = 0;
+    socklen_t optionLength = sizeof receiveBuffer;
+    if (handle_ < 0 || getsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, &optionLength) != 0 ||
+        receiveBuffer <= 0)
+        receiveBuffer = 1024;
+    std::string chunk(static_cast<std::size_t>(receiveBuffer), '\0');
+    while (buffer.size() < length) {
+        if (!WaitReadable(timeout)) {
+            if (LastError == 0) LastError = WsaTimedOut;
+            break;
+        }
+        // A readable socket with nothing pending is at its end: read one byte
+        // so the close shows as a read of 0.
+        std::size_t want = std::max<std::size_t>(PendingBytes(), 1);
+        want = std::min({want, chunk.size(), length - buffer.size()});
+        ssize_t n = ::recv(handle_, chunk.data(), want, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) {
+            LastError = WsaConnReset;
+            break;
+        }
+        if (n < 0) {
+            LastError = WsaErrorFromErrno(errno);
+            break;
+        }
+        buffer.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    return buffer.size();
+}
+
+std::string LocalHostName() {
+    static std::once_flag once;
+    static std::string name;
+    std::call_once(once, [] {
+        char host[257] = {};
+        name = "127.0.0.1";
+        if (gethostname(host, sizeof host - 1) != 0 || host[0] == '\0') return;
+        addrinfo hints{};
+        hints.ai_flags = AI_CANONNAME;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* raw = nullptr;
+        if (getaddrinfo(host, nullptr, &hints, &raw) != 0 || !raw) return;
+        std::unique_ptr<addrinfo, TAddrInfoDeleter> list(raw);
+        if (raw->ai_canonname && raw->ai_canonname[0]) name = raw->ai_canonname;
+    });
+    return name;
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Blocking TCP transport shared by the POP3, IMAP and SMTP clients. Nothing
+// here throws: every operation leaves its outcome in LastError, numbered as
+// Windows Sockets numbers them (callers compare those numbers).
+
+// Error numbers the transport itself sets.
+constexpr int WsaTimedOut = 10060;
+constexpr int WsaConnReset = 10054;
+constexpr int WsaNoBufs = 10055;  // also: a line grew beyond MaxLineLength
+constexpr int WsaConnRefused = 10061;
+constexpr int WsaAddrNotAvail = 10049;
+constexpr int WsaHostNotFound = 11001;
+
+// A line from a peer is bounded so that a hostile server cannot exhaust memory.
+constexpr std::size_t DefaultMaxLineLength = 1024 * 1024;
+
+// The Windows Sockets number for a POSIX errno value of a socket call.
+int WsaErrorFromErrno(int error);
+// The Windows Sockets number for a getaddrinfo result code (EAI_*).
+int WsaErrorFromAddrInfo(int code, int savedErrno);
+
+class TSocketBase {
+public:
+    TSocketBase();
+    virtual ~TSocketBase();
+    TSocketBase(const TSocketBase&) = delete;
+    TSocketBase& operator=(const TSocketBase&) = delete;
+
+    virtual void MakeSocket();
+    virtual void Disconnect();
+    virtual void ConnectTo(const std::string& host, const std::string& port);
+    virtual std::size_t SendText(std::string_view data);
+    virtual std::size_t ReceiveExact(std::string& buffer, std::size_t length, int timeout);
+    virtual unsigned char ReceiveByte(int timeout);
+    virtual std::string ReceiveLine(int timeout);
+    virtual std::string ReceiveUntil(int timeout, std::string_view terminator);
+
+    bool WaitReadable(int timeout);
+    std::size_t PendingBytes();
+    void SetReceiveBufferSize(int size);
+    void SetSendBufferSize(int size);
+    bool Connected() const { return handle_ >= 0; }
+
+    // Text form of the addresses of the current connection ("127.0.0.1:110").
+    const std::string& LocalAddress() const { return localAddress_; }
+    const std::string& RemoteAddress() const { return remoteAddress_; }
+
+    int LastError = 0;
+    std::string LineBuffer;
+    // 0 means no limit.
+    std::size_t MaxLineLength = DefaultMaxLineLength;
+
+    // The port a port text names: a service name of the TCP service table, else
+    // a decimal number from 1 to 65535; 0 for anything else.
+    static int ResolvePort(const std::string& port);
+
+protected:
+    int OpenHandle(int family);
+    void CloseHandle();
+
+    int handle_ = -1;
+    int protocol_ = 6;
+    int receiveBufferSize_ = 0;  // 0: platform default
+    int sendBufferSize_ = 0;
+    std::string localAddress_;
+    std::string remoteAddress_;
+};
+
+// SOCKS settings that the program never enables; with an empty proxy host
+// every connection is direct.
+class TProxySocket : public TSocketBase {
+public:
+    std::string ProxyHost;
+    std::string ProxyPort = "1080";
+    int ProxyTimeout = 300000;
+    std::string ProxyUser;
+    std::string ProxyPassword;
+};
+
+class TTcpSocket : public TProxySocket {};
+
+// This machine's name: the host name resolved to its official name, or
+// "127.0.0.1" when either step fails. Looked up once per process.
+std::string LocalHostName();
+
+// True when text holds a CR, LF or NUL: such text must never be placed into a
+// protocol command, where it would start a command of its own.
+bool HoldsLineBreakOrNul(std::string_view text);
