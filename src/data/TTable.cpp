@@ -493,7 +493,7 @@ void TTable::RecalculateAll() {
 
 void TTable::Append() {
     if (state_ != TState::Browse && !Post()) return;
-    EnsureView();
+    // No view rebuild here: appending must not cost time in the table's size.
     beforeInsert_ = current_;
     buffer_.assign(fields_.size(), TValue{});
     for (size_t i = 0; i < fields_.size(); ++i)

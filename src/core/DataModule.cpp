@@ -1,0 +1,172 @@
+#include "core/DataModule.h"
+
+#include "core/UserInterface.h"
+
+#include <filesystem>
+
+namespace {
+
+using F = TFieldDef;
+using T = TFieldType;
+
+// Fields of the two message lists in the order grids show them, with the
+// fields only the DelBox has.
+std::vector<TFieldDef> BoxFields(bool delBox) {
+    std::vector<TFieldDef> f = {
+        F("id", T::AutoInc).Label("#").Width(5).Hidden(),
+        delBox ? F("Selected", T::Boolean).Label("#").Width(3).Centered()
+               : F("Selected", T::Boolean).Label("#").Width(3).Centered().Default(false),
+        F("attachment", T::Boolean).Label("@").Width(3),
+        F("from", T::String, 100).Label("From").Width(20),
+        F("to", T::String, 100).Label("To").Width(20),
+        F("subject", T::String, 100).Label("Subject").Width(20),
+        F("size", T::Integer).Label("Size").Width(12),
+        F("date", T::DateTime).Label("Date").Width(22),
+        F("organization", T::String, 100).Label("Organization").Width(20),
+        F("header", T::Memo).Hidden(),
+        delBox ? F("idaction", T::Integer).Label("Action").Width(8).Centered().Default(std::int64_t{0})
+               : F("idaction", T::Integer).Hidden(),
+        F("idaccount", T::Integer).Hidden(),
+        F("messagenum", T::Integer).Hidden(),
+    };
+    if (delBox) f.push_back(F("Prichina", T::String, 100).Label("Reason").Width(50));
+    return f;
+}
+
+bool IsBlank(const std::string& text) {
+    for (unsigned char c : text)
+        if (c > ' ') return false;
+    return true;
+}
+
+// A blank friends or blacklist entry is refused with a question box; the row stays in edit mode.
+bool CheckNotBlank(TTable& table, const std::string& key) {
+    if (!IsBlank(table.AsString("name"))) return true;
+    UserInterface().MessageBox(Tr(key, "Please enter value!"), "", TMsgIcon::Question, mbOK);
+    return false;
+}
+
+}  // namespace
+
+std::string Tr(const std::string&, const std::string& englishDefault) { return englishDefault; }
+
+TDM::TDM()
+    : cdsIdentities("cdsIdentities",
+                    {F("id", T::AutoInc).ReadOnly().Hidden(),
+                     F("username", T::String, 100).Label("User name").Width(25),
+                     F("password", T::String, 20).Hidden(),
+                     F("default", T::Boolean).Label("Default").Width(8),
+                     F("mailclient", T::String, 200).Hidden(),
+                     F("startmailclient", T::Boolean).Hidden(),
+                     F("AutoLogin", T::Boolean).Width(9)}),
+      cdsAccounts("cdsAccounts",
+                  {F("id", T::AutoInc).ReadOnly(),
+                   F("identity", T::Integer),
+                   F("description", T::String, 100).Label("Description").Required(),
+                   F("host", T::String, 50),
+                   F("port", T::Word).Required().Default(std::int64_t{110}),
+                   F("proto", T::String, 4).Required().Default(std::string("POP3")),
+                   F("login", T::String, 50).Required(),
+                   F("password", T::String, 50),
+                   F("authtype", T::String, 5).Required().Default(std::string("Login")),
+                   F("smtp_host", T::String, 50),
+                   F("smtp_host_port", T::Word).Default(std::int64_t{25}),
+                   F("email", T::String, 100).Required()}),
+      cdsInBox("cdsInBox", BoxFields(false)),
+      cdsDelBox("cdsDelBox", BoxFields(true)),
+      cdsFriends("cdsFriends", {F("id", T::AutoInc).Hidden(), F("name", T::String, 50).Label("Name").Required()}),
+      cdsBlackList("cdsBlackList",
+                   {F("id", T::AutoInc).ReadOnly().Hidden(), F("name", T::String, 50).Label("Name")}) {
+    SetUpIdentities();
+    SetUpAccounts();
+    SetUpBoxes();
+    SetUpLists();
+}
+
+TDM::~TDM() = default;
+
+void TDM::SetUpIdentities() {
+    cdsIdentities.SetFileName("identities.dat");
+    cdsIdentities.SetSaveAfterPost(true);
+    cdsIdentities.SetColumnOrder({"default", "AutoLogin", "username", "id", "password", "mailclient", "startmailclient"});
+    cdsIdentities.AddIndex("id", "id");
+    cdsIdentities.AddIndex("default", "default");
+    cdsIdentities.AddIndex("autologin", "AutoLogin");
+    cdsIdentities.SetIndexName("id");
+}
+
+void TDM::SetUpAccounts() {
+    cdsAccounts.SetFileName("accounts.dat");
+    cdsAccounts.SetSaveAfterPost(true);
+    cdsAccounts.FieldDef("description").defaultValue = Tr("NewAccountName", "<New account>");
+    cdsAccounts.AddIndex("ID", "id");
+    cdsAccounts.AddIndex("identity", "identity;id");
+    cdsAccounts.SetIndexName("identity");
+    cdsAccounts.SetMaster(&cdsIdentities, "id", "identity");
+    cdsAccounts.AfterInsert = [this](TTable& t) { cdsAccountsAfterInsert(t); };
+    cdsAccounts.BeforePost = [this](TTable& t) { return cdsAccountsBeforePost(t); };
+}
+
+void TDM::SetUpBoxes() {
+    cdsDelBox.SetColumnOrder({"id", "Selected", "attachment", "idaction", "from", "to", "subject", "size", "date",
+                              "organization", "header", "idaccount", "messagenum", "Prichina"});
+    for (TTable* box : {&cdsInBox, &cdsDelBox}) {
+        std::vector<std::string> sortable = {"id", "attachment", "from", "to", "subject", "size", "date",
+                                             "organization", "Selected"};
+        if (box == &cdsDelBox) sortable.insert(sortable.end(), {"Prichina", "idaction"});
+        for (const auto& field : sortable) {
+            box->AddIndex(field + "_asc", field);
+            box->AddIndex(field + "_desc", field, true);
+        }
+        box->AddIndex("idaccount", "idaccount");
+        box->SetIndexName("id_asc");
+        box->SetFiltered(true);
+    }
+}
+
+void TDM::SetUpLists() {
+    cdsFriends.SetFileName("friends.dat");
+    cdsFriends.SetSaveAfterPost(true);
+    cdsFriends.BeforePost = [this](TTable& t) { return cdsFriendsBeforePost(t); };
+    cdsBlackList.SetFileName("blacklist.dat");
+    cdsBlackList.SetSaveAfterPost(true);
+    cdsBlackList.BeforePost = [this](TTable& t) { return cdsBlackListBeforePost(t); };
+}
+
+void TDM::LoadStore() {
+    for (TTable* table : {&cdsFriends, &cdsBlackList, &cdsIdentities, &cdsAccounts}) LoadTable(*table);
+    cdsInBox.EmptyTable();
+    cdsDelBox.EmptyTable();
+}
+
+void TDM::LoadTable(TTable& table) {
+    if (table.Load() != TLoadResult::Failed) return;
+    // Never overwrite what could not be read: keep it for the user to rescue.
+    const std::string file = table.FileName();
+    std::string kept = file + ".damaged";
+    for (int n = 2; std::filesystem::exists(kept); ++n) kept = file + ".damaged" + std::to_string(n);
+    std::error_code ec;
+    std::filesystem::rename(file, kept, ec);
+    table.DiscardFile();
+    std::string text = Tr("DM.DamagedFile", "The file %s could not be read. It was kept as %k and the table starts empty.");
+    auto fill = [&text](const char* mark, const std::string& value) {
+        if (const size_t at = text.find(mark); at != std::string::npos) text.replace(at, 2, value);
+    };
+    fill("%s", file);
+    fill("%k", ec ? "(not renamed: " + ec.message() + ")" : kept);
+    UserInterface().MessageBox(text + "\n" + table.LastError(), "Tarnwick", TMsgIcon::Error, mbOK);
+}
+
+void TDM::cdsAccountsAfterInsert(TTable& table) {
+    table.SetValue("proto", std::string("POP3"));
+    table.SetValue("authtype", std::string("Login"));
+}
+
+bool TDM::cdsAccountsBeforePost(TTable& table) {
+    if (table.AsString("proto") == "AOL") table.SetValue("host", std::string(kAolHost));
+    return true;
+}
+
+bool TDM::cdsFriendsBeforePost(TTable& table) { return CheckNotBlank(table, "FriendsFrame.EmptyQuestion"); }
+
+bool TDM::cdsBlackListBeforePost(TTable& table) { return CheckNotBlank(table, "BlackListFrame.EmptyQuestion"); }
