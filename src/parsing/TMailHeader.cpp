@@ -1,0 +1,86 @@
+#include "parsing/TMailHeader.h"
+
+#include "parsing/Charset.h"
+#include "parsing/EncodedWords.h"
+#include "parsing/MailDate.h"
+#include "parsing/TextOps.h"
+
+namespace {
+
+bool BeginsWithIgnoringCase(std::string_view line, std::string_view upperPrefix) {
+    if (line.size() < upperPrefix.size()) return false;
+    for (std::size_t i = 0; i < upperPrefix.size(); ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upperPrefix[i]) return false;
+    }
+    return true;
+}
+
+// The items TakeItem would give one by one, without copying the rest of the
+// list for every item. A comma inside a quoted display name splits there too;
+// callers rely on it.
+void AddItems(std::string_view list, TCharset charset, std::vector<std::string>& items) {
+    for (std::size_t from = 0; from <= list.size();) {
+        std::size_t comma = list.find(',', from);
+        if (comma == std::string_view::npos) comma = list.size();
+        std::string item = DecodeEncodedWords(TrimText(list.substr(from, comma - from)), charset);
+        if (!item.empty()) items.push_back(std::move(item));
+        from = comma + 1;
+    }
+}
+
+}  // namespace
+
+std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t& index) {
+    std::string line = lines[index++];
+    if (line.empty()) return line;
+    while (index + 1 < lines.size()) {
+        std::string next = lines[index];
+        if (next.empty()) break;
+        for (char& c : next)
+            if (c == '\t') c = ' ';
+        if (next[0] != ' ') break;
+        line += ' ';
+        line += TrimText(next);
+        ++index;
+    }
+    return line;
+}
+
+void TMailHeader::Reset() { *this = TMailHeader(); }
+
+void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
+    const TCharset charset = SystemCharset();
+    std::size_t index = 0;
+    while (index < lines.size()) {
+        std::string line = UnfoldHeaderLine(lines, index);
+        if (line.empty()) break;
+        if (BeginsWithIgnoringCase(line, "FROM:"))
+            FromText = DecodeEncodedWords(TextAfter(line, ":"), charset);
+        else if (BeginsWithIgnoringCase(line, "SUBJECT:"))
+            SubjectText = DecodeEncodedWords(TextAfter(line, ":"), charset);
+        else if (BeginsWithIgnoringCase(line, "ORGANIZATION:"))
+            OrganizationText = DecodeEncodedWords(TextAfter(line, ":"), charset);
+        else if (BeginsWithIgnoringCase(line, "TO:"))
+            AddItems(TextAfter(line, ":"), charset, ToItems);
+        else if (BeginsWithIgnoringCase(line, "CC:"))
+            AddItems(TextAfter(line, ":"), charset, CcItems);
+        else if (BeginsWithIgnoringCase(line, "DATE:"))
+            DateValue = ParseMailDate(TextAfter(line, ":"));
+        else
+            OtherLines.push_back(std::move(line));
+    }
+}
+
+std::string TMailHeader::CustomValue(std::string_view name) const {
+    for (const std::string& line : OtherLines) {
+        if (line.compare(0, name.size(), name) != 0) continue;
+        // "X-Tarnwick" must not answer for "X-Tarnwick-Version".
+        std::size_t after = name.size();
+        while (after < line.size() && (line[after] == ' ' || line[after] == '\t')) ++after;
+        const bool nameEndsWithColon = !name.empty() && name.back() == ':';
+        if (nameEndsWithColon || (after < line.size() && line[after] == ':')) return TextAfter(line, ":");
+    }
+    return {};
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/DateTime.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The values the program takes from a message header, decoded into the
+// program's code page.
+class TMailHeader {
+public:
+    std::string FromText;
+    std::vector<std::string> ToItems;
+    std::vector<std::string> CcItems;
+    std::string SubjectText;
+    std::string OrganizationText;
+    TDateTime DateValue = 0;  // local time; 0 without a Date line
+    std::vector<std::string> OtherLines;  // unfolded, not decoded
+
+    // Reads header lines up to the first empty one. An invalid Date line throws
+    // TConvertError; what was read before it stays.
+    void ParseLines(const std::vector<std::string>& lines);
+    void Reset();
+
+    // The value of the first other line that begins with name (exactly,
+    // case-sensitively) followed by the colon; empty when there is none.
+    std::string CustomValue(std::string_view name) const;
+};
+
+// One header line with its continuation lines joined by single blanks;
+// index moves past them. The last line of the list is never a continuation.
+std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t& index);

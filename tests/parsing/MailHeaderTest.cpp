@@ -1,0 +1,118 @@
+#include "parsing/ConvertError.h"
+#include "parsing/TMailHeader.h"
+#include "parsing/TMailMessage.h"
+#include "parsing/TextOps.h"
+
+#include "CodePageGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class MailHeaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "XXX-1", 1);
+        tzset();
+    }
+    TCodePageGuard codePage_{1252};
+};
+
+}  // namespace
+
+TEST_F(MailHeaderTest, ParsesTheKnownLinesAndKeepsTheOthers) {
+    TMailMessage message;
+    message.RawLines = {
+        "Return-Path: <bounce@example.com>",
+        "From: \"Smith, John\" <john@example.com>",
+        "To: \"Smith, John\" <john@example.com>",
+        "cc: a@example.com, , =?ISO-8859-1?Q?J=F6rg?= <b@example.com>",
+        "Subject: =?ISO-8859-1?Q?Gr=FC=DFe?= aus",
+        "\tWien",
+        "ORGANIZATION: Example Ltd.",
+        "Date: Tue, 3 Jun 2003 10:00:00 +0200",
+        "X-Tarnwick: Filtered",
+        "no colon here",
+        "",
+        "From: body@example.com",
+    };
+    message.Parse();
+    const TMailHeader& h = message.HeaderInfo;
+    EXPECT_EQ(h.FromText, "\"Smith, John\" <john@example.com>");
+    EXPECT_EQ(AddressOf(h.FromText), "john@example.com");
+    EXPECT_EQ(h.ToItems, (Lines{"\"Smith", "John\" <john@example.com>"}));
+    EXPECT_EQ(h.CcItems, (Lines{"a@example.com", "J\xF6rg <b@example.com>"}));
+    EXPECT_EQ(h.SubjectText, "Gr\xFC\xDF" "e aus Wien");
+    EXPECT_EQ(h.OrganizationText, "Example Ltd.");
+    const TDateTimeParts date = DecodeDateTime(h.DateValue);
+    EXPECT_EQ((std::vector<int>{date.year, date.month, date.day, date.hour}), (std::vector<int>{2003, 6, 3, 9}));
+    EXPECT_EQ(h.OtherLines, (Lines{"Return-Path: <bounce@example.com>", "X-Tarnwick: Filtered", "no colon here"}));
+
+    message.Reset();
+    EXPECT_TRUE(message.RawLines.empty());
+    EXPECT_TRUE(message.HeaderInfo.FromText.empty());
+    EXPECT_TRUE(message.HeaderInfo.OtherLines.empty());
+    EXPECT_EQ(message.HeaderInfo.DateValue, 0);
+}
+
+TEST_F(MailHeaderTest, CustomValueIsExactAndCaseSensitive) {
+    TMailHeader h;
+    h.ParseLines({"x-tarnwick: lower", "X-Tarnwick-Version: 2", "X-Tarnwick : Filtered", "X-Tarnwick: second",
+                  "Content-Type: multipart/mixed;", " boundary=\"b\"", ""});
+    EXPECT_EQ(h.CustomValue("X-Tarnwick"), "Filtered");
+    EXPECT_EQ(h.CustomValue("X-Tarnwick-Version"), "2");
+    EXPECT_EQ(h.CustomValue("Content-Type"), "multipart/mixed; boundary=\"b\"");
+    EXPECT_EQ(h.CustomValue("X-TARNWICK"), "");
+    EXPECT_EQ(h.CustomValue("X-Missing"), "");
+}
+
+TEST_F(MailHeaderTest, AnInvalidDateStopsTheParseAndKeepsWhatWasRead) {
+    TMailMessage message;
+    message.RawLines = {"From: a@example.com", "Date: sometime soon", "Subject: never read", ""};
+    EXPECT_THROW(message.Parse(), TConvertError);
+    EXPECT_EQ(message.HeaderInfo.FromText, "a@example.com");
+    EXPECT_EQ(message.HeaderInfo.SubjectText, "");
+    EXPECT_EQ(message.HeaderInfo.DateValue, 0);
+}
+
+TEST(UnfoldHeaderLine, JoinsContinuationsExceptTheLastLineOfTheList) {
+    struct Case {
+        const char* what;
+        Lines lines;
+        Lines expected;
+    };
+    const Case cases[] = {
+        {"blank and tab continuations", {"Subject: a", "   b ", "\tc\td", "To: x", ""},
+         {"Subject: a b c d", "To: x", ""}},
+        {"last line is never a continuation", {"Subject: a", " b", " c"}, {"Subject: a b", " c"}},
+        {"an empty line ends the continuation", {"Subject: a", "", " b", ""}, {"Subject: a", "", " b", ""}},
+        {"an empty line is not unfolded", {"", " b", "x"}, {"", " b", "x"}},
+        {"a tab stays in the first line", {"A:\tb", "c"}, {"A:\tb", "c"}},
+    };
+    for (const Case& c : cases) {
+        Lines result;
+        for (std::size_t index = 0; index < c.lines.size();) result.push_back(UnfoldHeaderLine(c.lines, index));
+        EXPECT_EQ(result, c.expected) << c.what;
+    }
+}
+
+TEST_F(MailHeaderTest, MalformedHugeInputEndsWithLinearWork) {
+    TMailHeader h;
+    Lines lines = {"Subject: " + std::string(1 << 20, 'x') + "=?"};
+    lines.push_back("To: " + std::string(1 << 20, ','));
+    lines.push_back("X-Long: start");
+    for (int i = 0; i < 100000; ++i) lines.push_back(" =?UTF-8?B?w6k=?= \xFF=?UCS-2?B?AEEA?=");
+    lines.push_back("");
+    h.ParseLines(lines);
+    EXPECT_EQ(h.SubjectText.size(), (1u << 20) + 2);
+    EXPECT_TRUE(h.ToItems.empty());
+    ASSERT_EQ(h.OtherLines.size(), 1u);
+    EXPECT_GT(h.OtherLines[0].size(), 3000000u);  // unfolded, not decoded
+}
