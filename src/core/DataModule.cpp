@@ -1,5 +1,6 @@
 #include "core/DataModule.h"
 
+#include "core/Tr.h"
 #include "core/UserInterface.h"
 
 #include <filesystem>
@@ -47,8 +48,6 @@ bool CheckNotBlank(TTable& table, const std::string& key) {
 }
 
 }  // namespace
-
-std::string Tr(const std::string&, const std::string& englishDefault) { return englishDefault; }
 
 TDM::TDM()
     : cdsIdentities("cdsIdentities",

@@ -39,6 +39,3 @@ private:
     bool cdsFriendsBeforePost(TTable& table);
     bool cdsBlackListBeforePost(TTable& table);
 };
-
-// The translation of a text the core composes, with its English default.
-std::string Tr(const std::string& key, const std::string& englishDefault);

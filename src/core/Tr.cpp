@@ -1,0 +1,3 @@
+#include "core/Tr.h"
+
+std::string Tr(const std::string&, const std::string& englishDefault) { return englishDefault; }
