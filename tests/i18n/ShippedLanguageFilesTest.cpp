@@ -29,9 +29,9 @@ const TShipped kShipped[] = {
     {TLanguage::Russian, TSingleByteCharset::Windows1251},
 };
 
-// Keys of Translate("key", ...) calls in the program's sources.
+// Keys of the Translate("key", ...) and Tr("key", ...) calls in the program's sources.
 std::set<std::string> KeysInCode() {
-    static const std::regex call(R"re(Translate\(\s*"((?:[^"\\]|\\.)+)")re");
+    static const std::regex call(R"re(\b(?:Translate|Tr)\(\s*"((?:[^"\\]|\\.)+)")re");
     std::set<std::string> keys;
     for (const auto& entry : fs::recursive_directory_iterator(kSourceRoot / "src")) {
         const auto ext = entry.path().extension();
