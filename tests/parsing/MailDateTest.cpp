@@ -1,33 +1,18 @@
 #include "parsing/ConvertError.h"
 #include "parsing/MailDate.h"
 
+#include "TimeZoneGuard.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <optional>
+#include <cstdio>
 #include <string>
 
 namespace {
 
-// Local time at UTC+1 without daylight time for the duration of a test.
 class MailDateTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) previous_ = tz;
-        setenv("TZ", "XXX-1", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (previous_)
-            setenv("TZ", previous_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
+    TTimeZoneGuard zone_{"XXX-1"};
 };
 
 std::string Format(TDateTime value) {

@@ -4,11 +4,10 @@
 #include "parsing/TextOps.h"
 
 #include "CodePageGuard.h"
+#include "TimeZoneGuard.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,7 @@ namespace {
 
 class MailHeaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setenv("TZ", "XXX-1", 1);
-        tzset();
-    }
+    TTimeZoneGuard zone_{"XXX-1"};
     TCodePageGuard codePage_{1252};
 };
 
