@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
-#include <regex>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -30,15 +30,28 @@ const TShipped kShipped[] = {
 };
 
 // Keys of the Translate("key", ...) and Tr("key", ...) calls in the program's sources.
+void CollectKeys(const std::string& text, std::set<std::string>& keys) {
+    auto identifier = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    for (const std::string call : {"Translate(", "Tr("}) {
+        for (auto at = text.find(call); at != std::string::npos; at = text.find(call, at + 1)) {
+            if (at > 0 && identifier(text[at - 1])) continue;
+            auto i = text.find_first_not_of(" \t\r\n", at + call.size());
+            if (i == std::string::npos || text[i] != '"') continue;
+            std::string key;
+            for (++i; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\' && i + 1 < text.size()) ++i;
+                key += text[i];
+            }
+            if (!key.empty()) keys.insert(key);
+        }
+    }
+}
+
 std::set<std::string> KeysInCode() {
-    static const std::regex call(R"re(\b(?:Translate|Tr)\(\s*"((?:[^"\\]|\\.)+)")re");
     std::set<std::string> keys;
     for (const auto& entry : fs::recursive_directory_iterator(kSourceRoot / "src")) {
         const auto ext = entry.path().extension();
-        if (ext != ".cpp" && ext != ".h") continue;
-        const std::string text = ReadFile(entry.path().string());
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), call); it != std::sregex_iterator(); ++it)
-            keys.insert((*it)[1].str());
+        if (ext == ".cpp" || ext == ".h") CollectKeys(ReadFile(entry.path().string()), keys);
     }
     return keys;
 }
