@@ -1,8 +1,12 @@
 #include "core/DataModule.h"
 
+#include "core/Scramble.h"
 #include "core/Tr.h"
 #include "core/UserInterface.h"
+#include "platform/Home.h"
+#include "platform/IniFile.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -80,6 +84,9 @@ TDM::TDM()
     SetUpAccounts();
     SetUpBoxes();
     SetUpLists();
+    SetUpIdentityActions();
+    SetUpAccountActions();
+    Timer.OnTimer = [this] { TimerTimer(); };
 }
 
 TDM::~TDM() = default;
@@ -169,3 +176,64 @@ bool TDM::cdsAccountsBeforePost(TTable& table) {
 bool TDM::cdsFriendsBeforePost(TTable& table) { return CheckNotBlank(table, "FriendsFrame.EmptyQuestion"); }
 
 bool TDM::cdsBlackListBeforePost(TTable& table) { return CheckNotBlank(table, "BlackListFrame.EmptyQuestion"); }
+
+// ---------------------------------------------------------------- creation
+
+void TDM::DataModuleCreate() {
+    ReadTimerSettings();
+    Idle = true;
+    NotLoggedIn = true;
+    LoadStore();
+    ScramblePlainPasswords();
+    FindAutoLogin();
+}
+
+void TDM::ReadTimerSettings() {
+    const TIniFile ini(ProgramFile("misc.ini"));
+    // A value that is no number counts as missing.
+    SetTimerInterval(ini.ReadInteger("timer", "hours", 0), ini.ReadInteger("timer", "minuts", 5));
+    Timer.SetEnabled(ini.ReadBool("timer", "enable", false));
+}
+
+void TDM::SetTimerInterval(int hours, int minutes) {
+    TimerMinutes = std::clamp(minutes, 15, 55);
+    TimerHours = std::clamp(hours, 0, 23);
+    Timer.SetInterval(TimerMinutes * 60000 + TimerHours * 3600000);
+}
+
+namespace {
+
+// Scrambles the stored password of the current row in place. A value already
+// marked as waiting is scrambled as it is (another marker would become part of
+// the password), and one that would not fit whole beside its marker stays
+// plain: it is still used unchanged, while a cut one would never match again.
+void ScrambleStoredPassword(TTable& table, const std::string& keyField) {
+    const std::string stored = table.AsString("password");
+    if (IsBlankText(stored) || stored.front() == kScrambledPasswordMark) return;
+    const std::string waiting = stored.front() == kPlainPasswordMark ? stored : kPlainPasswordMark + stored;
+    if (waiting.size() > static_cast<size_t>(table.FieldDef("password").size)) return;
+    table.Edit();
+    table.SetValue("password", ScramblePassword(waiting, table.AsString(keyField), true));
+    table.Post();
+}
+
+}  // namespace
+
+void TDM::ScramblePlainPasswords() {
+    for (cdsIdentities.First(); !cdsIdentities.Eof(); cdsIdentities.Next())
+        ScrambleStoredPassword(cdsIdentities, "username");
+    // The accounts table shows the accounts of the current identity only.
+    for (cdsIdentities.First(); !cdsIdentities.Eof(); cdsIdentities.Next())
+        for (cdsAccounts.First(); !cdsAccounts.Eof(); cdsAccounts.Next()) ScrambleStoredPassword(cdsAccounts, "login");
+}
+
+void TDM::FindAutoLogin() {
+    cdsIdentities.SetIndexName("id");
+    cdsIdentities.First();
+    while (!cdsIdentities.Eof() && !cdsIdentities.AsBoolean("AutoLogin")) cdsIdentities.Next();
+    AutoLoginFound = !cdsIdentities.Eof();
+}
+
+std::string TDM::ScramblePassword(const std::string& text, const std::string& key, bool encode) {
+    return ::ScramblePassword(text, key, encode);
+}

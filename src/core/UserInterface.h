@@ -26,11 +26,47 @@ enum class TMsgResult { OK, Cancel, Yes, No, Abort, Retry, Ignore };
 
 enum class TCursor { Default, Wait };
 
+class TIdentityChooser;
+
+// What the new-identity dialog ("Password Dialog") hands back.
+struct TNewIdentity {
+    std::string Name;
+    std::string Password;
+};
+
 struct TFileDialog {
     std::string title;
     std::string filter;         // "Text files (*.txt)|*.txt|All files|*"
     std::string defaultExt;     // "txt"
     std::string initialFile;
+};
+
+// The filter dialogs. Lists are given in id order, so a position is id - 1.
+struct TCategoryDialogInput {
+    std::vector<std::string> actionNames;
+    std::string name;       // filled when changing a category
+    int actionIndex = -1;   // selected action, -1 for none
+    bool editing = false;
+};
+struct TCategoryDialogResult {
+    std::string name;        // as typed; the caller trims it
+    std::string actionName;  // the selected action's name
+};
+struct TRuleDialogInput {
+    std::vector<std::string> fieldNames;
+    std::vector<std::string> ruleNames;
+    std::vector<int> checkedFields;  // positions in fieldNames
+    int ruleIndex = -1;
+    std::string content;
+    bool caseMatch = true;
+    bool editing = false;  // shows "&Add as new"
+};
+struct TRuleDialogResult {
+    std::vector<std::string> checkedFieldNames;  // in item order
+    std::string ruleName;
+    std::string content;
+    bool caseMatch = true;
+    bool asNew = false;  // "&Add as new" instead of "&Ok"
 };
 
 class TUserInterface {
@@ -53,6 +89,14 @@ public:
 
     // Windows that core actions open modally are added below, one method each,
     // with a default that behaves as if the user cancelled.
+
+    // The category dialog ("Add category", also for changing one). Nothing
+    // when the user cancelled.
+    virtual std::optional<TCategoryDialogResult> CategoryDialog(const TCategoryDialogInput&) { return std::nullopt; }
+    // The expression dialog ("Add/Change rule"). Nothing when cancelled.
+    virtual std::optional<TRuleDialogResult> RuleDialog(const TRuleDialogInput&) { return std::nullopt; }
+    // The category search dialog: the entered text, or nothing when cancelled.
+    virtual std::optional<std::string> FindCategoryDialog() { return std::nullopt; }
 };
 
 // A user interface that shows nothing and answers every question with its
