@@ -338,13 +338,14 @@ std::string TSocketBase::ReceiveUntil(int timeout, std::string_view terminator) 
         if (found != std::string::npos) {
             LineBuffer.assign(text, found + terminator.size());
             text.resize(found);
-            break;
+        } else {
+            searchFrom = text.size() >= terminator.size() ? text.size() - terminator.size() + 1 : 0;
         }
-        searchFrom = text.size() >= terminator.size() ? text.size() - terminator.size() + 1 : 0;
         if (MaxLineLength > 0 && text.size() > MaxLineLength) {
             LastError = WsaNoBufs;
             break;
         }
+        if (found != std::string::npos) break;
     }
     if (LastError != 0) return {};
     return text;

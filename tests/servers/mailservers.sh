@@ -76,6 +76,14 @@ instance_name = tarnwick-test
 ssl = no
 disable_plaintext_auth = no
 auth_mechanisms = plain login apop
+# Failed sign-ins are part of the tests: answer them at once, and add no
+# penalty delay for the address they came from.
+auth_failure_delay = 0
+service anvil {
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
+}
 default_internal_user = $internal
 default_login_user = $login
 first_valid_uid = $uid

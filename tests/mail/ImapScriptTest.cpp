@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "mail/FakeServer.h"
+#include "mail/ImapClient.h"
+
+namespace {
+
+constexpr const char* Greeting = "* OK IMAP4rev1 ready\r\n";
+constexpr const char* Caps = "* CAPABILITY IMAP4rev1 IDLE LITERAL+\r\n";
+
+TScript SignedIn(int firstTag, std::vector<TStep> rest) {
+    std::string t1 = "S" + std::to_string(firstTag), t2 = "S" + std::to_string(firstTag + 1);
+    TScript script{S(Greeting), C(t1 + " CAPABILITY"), S(std::string(Caps) + t1 + " OK done\r\n"),
+                   C(t2 + " LOGIN \"u\" \"p\""), S(t2 + " OK in\r\n")};
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
+void Prepare(TIMAP& box, const TFakeServer& server) {
+    box.Host = "127.0.0.1";
+    box.Port = server.Port();
+    box.Timeout = 1000;
+    box.Username = "u";
+    box.Password = "p";
+}
+
+// A header of exactly 342 bytes.
+std::string Header342() {
+    std::string header = "From: a@example.test\r\nSubject: literal\r\n";
+    std::string filler = "X-Filler: ";
+    filler += std::string(342 - header.size() - filler.size() - 4, 'f');
+    header += filler + "\r\n\r\n";
+    return header;
+}
+
+}  // namespace
+
+TEST(ImapScript, ExistsCountGivesStatAndList) {
+    TFakeServer server(SignedIn(1, {C("S3 SELECT \"INBOX\""),
+                                    S("* FLAGS (\\Seen)\r\n* 5 EXISTS\r\n* 2 RECENT\r\n"
+                                      "* OK [UIDVALIDITY 1712] ok\r\nS3 OK [READ-WRITE] done\r\n"),
+                                    Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    EXPECT_EQ(box.StatCount, 5);
+    EXPECT_EQ(box.StatSize, 5);
+    EXPECT_EQ(box.Client().SelectedRecent, 2);
+    EXPECT_EQ(box.Client().SelectedUidValidity, 1712);
+    ASSERT_TRUE(box.List(0));
+    EXPECT_EQ(box.FullResult, (std::vector<std::string>{"1 1", "2 1", "3 1", "4 1", "5 1"}));
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+TEST(ImapScript, FetchLiteralOf342Bytes) {
+    const std::string header = Header342();
+    ASSERT_EQ(header.size(), 342u);
+    TFakeServer server(SignedIn(1, {C("S3 FETCH 4 (RFC822.HEADER)"),
+                                    S("* 4 FETCH (RFC822.HEADER {342}\r\n" + header + ")\r\nS3 OK done\r\n"),
+                                    Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Top(4, 0));
+    const auto& raw = box.Client().FullResult;
+    ASSERT_EQ(raw.size(), 3u);
+    EXPECT_EQ(raw[1], header);
+    EXPECT_EQ(raw[2], ")");
+    ASSERT_EQ(box.FullResult.size(), 4u);
+    EXPECT_EQ(box.FullResult[0], "From: a@example.test");
+    EXPECT_EQ(box.FullResult[1], "Subject: literal");
+    EXPECT_EQ(box.FullResult[3], "");
+}
+
+TEST(ImapScript, TagsRunOnAcrossLogins) {
+    TFakeServer server(TFakeServer::Several, {SignedIn(1, {C("S3 LOGOUT"), S("* BYE\r\nS3 OK bye\r\n")}),
+                        SignedIn(4, {C("S6 NOOP"), S("S6 OK\r\n"), Pause(100)})});
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    box.Logout();
+    ASSERT_TRUE(box.Login());
+    EXPECT_TRUE(box.NoOp());
+    EXPECT_EQ(box.Client().TagCounter, 6);
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+TEST(ImapScript, LoginQuotesUserAndPassword) {
+    TFakeServer server({S(Greeting), C("S1 CAPABILITY"), S(std::string(Caps) + "S1 OK\r\n"),
+                         C("S2 LOGIN \"me@x\" \"pa ss\\\"w\\\\\""), S("S2 OK\r\n"), Pause(100)});
+    TIMAP box;
+    Prepare(box, server);
+    box.Username = "me@x";
+    box.Password = "pa ss\"w\\";
+    EXPECT_TRUE(box.Login());
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+TEST(ImapScript, ServersWithoutImap4rev1AndPreauthentication) {
+    {
+        TFakeServer server({S(Greeting), C("S1 CAPABILITY"), S("* CAPABILITY IMAP2\r\nS1 OK\r\n"), Pause(200)});
+        TIMAP box;
+        Prepare(box, server);
+        EXPECT_FALSE(box.Login());
+        EXPECT_EQ(server.Received().size(), 1u);  // no LOGIN
+    }
+    {
+        // Signed in by the greeting: LOGIN would only be refused.
+        TFakeServer server({S("* PREAUTH welcome\r\n"), C("S1 CAPABILITY"), S(std::string(Caps) + "S1 OK\r\n"),
+                             C("S2 NOOP"), S("S2 OK\r\n"), Pause(100)});
+        TIMAP box;
+        Prepare(box, server);
+        EXPECT_TRUE(box.Login());
+        EXPECT_TRUE(box.Client().Preauthenticated);
+        EXPECT_TRUE(box.NoOp());
+        EXPECT_EQ(server.Mismatch(), "");
+    }
+    {
+        TFakeServer server({S("* BYE full\r\n"), Pause(100)});
+        TIMAP box;
+        Prepare(box, server);
+        EXPECT_FALSE(box.Login());
+    }
+}
+
+TEST(ImapScript, HugeLiteralIsRefused) {
+    TFakeServer server(SignedIn(1, {C("S3 FETCH 1 (RFC822)"), S("* 1 FETCH (RFC822 {300000000}\r\nabc"),
+                                    Pause(1500)}));
+    TIMAP box;
+    Prepare(box, server);
+    box.Timeout = 3000;
+    ASSERT_TRUE(box.Login());
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(box.Client().FetchMessage(1, box.FullResult));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(box.Client().Socket().Connected());
+}
+
+TEST(ImapScript, CredentialsWithLineBreaksAreNeverSent) {
+    TFakeServer server({S(Greeting), Pause(100)}, false, 300);
+    TIMAP box;
+    Prepare(box, server);
+    box.Password = "p\r\nS9 DELETE INBOX";
+    EXPECT_FALSE(box.Login());
+    EXPECT_EQ(server.Connections(), 0);
+}
+
+TEST(ImapScript, ThePop3DefaultPortBecomes143) {
+    struct {
+        const char* given;
+        const char* used;
+    } cases[] = {{"110", "143"}, {"pop3", "143"}, {"993", "993"}, {"1143", "1143"}};
+    for (auto& c : cases) {
+        TIMAP box;
+        box.Host = "";  // fails before any connection is tried
+        box.Port = c.given;
+        EXPECT_FALSE(box.Login());
+        EXPECT_EQ(box.Client().Port, c.used) << c.given;
+    }
+}
+
+TEST(ImapScript, SilentServerFailsTheCommand) {
+    TFakeServer server(SignedIn(1, {C("S3 NOOP"), Pause(600)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    box.Client().Timeout = 200;
+    EXPECT_FALSE(box.NoOp());
+    EXPECT_EQ(box.Client().Socket().LastError, WsaTimedOut);
+}
