@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/stat.h>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -148,17 +149,30 @@ TEST_F(IniFileTest, ValuesSurviveTheRoundTrip) {
 }
 
 TEST_F(IniFileTest, FailedWriteLeavesFileUntouched) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    const std::string dir = home.File("locked");
-    std::filesystem::create_directory(dir);
-    const std::string file = dir + "/misc.ini";
-    WriteFile(file, "[timer]\nhours=1\n");
-    chmod(dir.c_str(), 0500);
-    TIniFile ini(file);
-    EXPECT_THROW(ini.WriteString("timer", "hours", "2"), EIniFileError);
-    chmod(dir.c_str(), 0700);
-    EXPECT_EQ(ReadFile(file), "[timer]\nhours=1\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left behind
+    // A file-size limit makes the write of the new content fail halfway.
+    const std::string original = "[timer]\nhours=1\n";
+    WriteFile(path, original);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    TIniFile ini(path);
+    EXPECT_THROW(ini.WriteString("timer", "hours", std::string(200, '2')), EIniFileError);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.Path()), {}), 1);  // no temporary left
+}
+
+TEST_F(IniFileTest, WriteThroughALinkKeepsTheLink) {
+    const std::string target = home.File("real.ini");
+    WriteFile(target, "[a]\nk=1\n");
+    std::filesystem::create_symlink(target, path);
+    TIniFile(path).WriteString("a", "k", "2");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ReadFile(target), "[a]\nk=2\n");
 }
 
 TEST_F(IniFileTest, WriteIntoMissingFolderRaises) {
