@@ -21,7 +21,6 @@ public:
 
 private:
     friend class TLanguageChangedEvent;
-    struct TState;
     TLanguageSubscription(std::weak_ptr<void> state, int id);
     std::weak_ptr<void> state_;
     int id_ = 0;
