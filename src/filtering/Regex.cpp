@@ -1,0 +1,561 @@
+// The matcher: a backtracking machine over the compiled program, with an
+// explicit stack (no recursion, so long subjects cannot overflow the C stack)
+// and a step budget.
+
+#include "filtering/Regex.h"
+
+#include "filtering/RegexProgram.h"
+#include "platform/CodePage.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+using namespace regex_internal;
+
+TRegexError::TRegexError(int code, const std::string& message, int position)
+    : std::runtime_error(message), code_(code), position_(position) {}
+
+namespace {
+
+enum TBacktrack : std::int32_t {
+    kBtResume,    // go on at pc with position p
+    kBtRestore,   // caps[pc] = p
+    kBtCounter,   // counter pc = p, its iteration start q
+    kBtGreedy,    // kRepChar at pc: give back characters, now at p, not below q
+    kBtLazy,      // kRepChar at pc: take one more character, now at p with q taken
+};
+
+struct TEntry {
+    std::int32_t kind, pc, p, q;
+};
+
+constexpr int kSlots = 2 * (TRegex::kMaxGroups + 1);
+
+bool IsWordByte(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+}  // namespace
+
+struct TRegex::TImpl {
+    TProgram prog;
+    std::vector<TEntry> stack;
+    std::vector<std::int32_t> counters, iterStart;
+
+    // Per search.
+    const unsigned char* s = nullptr;
+    std::int32_t n = 0;
+    std::int64_t steps = 0;
+    int* caps = nullptr;
+
+    bool MatchOne(const TInst& m, unsigned char c) const {
+        switch (m.op) {
+        case kChar: return c == m.a;
+        case kChar2: return c == m.a || c == m.b;
+        case kClass: return prog.classes[m.a][c];
+        case kAny: return true;
+        case kAnyNoNL: return c != '\r' && c != '\n';
+        default: return false;
+        }
+    }
+
+    // How many characters from p on (at most limit) the matcher m takes.
+    std::int32_t Scan(const TInst& m, std::int32_t p, std::int32_t limit) const {
+        const unsigned char* from = s + p;
+        std::int32_t k = 0;
+        switch (m.op) {
+        case kAny: return limit;
+        case kAnyNoNL:
+            while (k < limit && from[k] != '\r' && from[k] != '\n') ++k;
+            return k;
+        case kChar:
+            while (k < limit && from[k] == m.a) ++k;
+            return k;
+        case kChar2:
+            while (k < limit && (from[k] == m.a || from[k] == m.b)) ++k;
+            return k;
+        case kClass: {
+            const TByteSet& set = prog.classes[m.a];
+            while (k < limit && set[from[k]]) ++k;
+            return k;
+        }
+        default: return 0;
+        }
+    }
+
+    void Push(std::int32_t kind, std::int32_t pc, std::int32_t p, std::int32_t q) {
+        if (stack.size() >= kMaxBacktrackEntries)
+            throw TRegexError(TRegexError::kStepBudgetExhausted, "search gave up: too much backtracking");
+        stack.push_back({kind, pc, p, q});
+    }
+
+    [[noreturn]] static void OutOfSteps() {
+        throw TRegexError(TRegexError::kStepBudgetExhausted, "search gave up: step budget exhausted");
+    }
+
+    void Charge(std::int64_t count) {
+        steps -= count;
+        if (steps < 0) OutOfSteps();
+    }
+
+    bool IsLineStart(std::int32_t p) const {
+        if (p == 0) return true;
+        const unsigned char before = s[p - 1];
+        if (before == '\n') return true;
+        return before == '\r' && !(p < n && s[p] == '\n');
+    }
+
+    bool IsLineEnd(std::int32_t p) const {
+        if (p == n) return true;
+        const unsigned char c = s[p];
+        if (c == '\r') return true;
+        return c == '\n' && !(p > 0 && s[p - 1] == '\r');
+    }
+
+    // Last position in [low, high] where the instruction at pc can begin, or
+    // -1: spares the greedy give-back the positions that would fail at once.
+    std::int32_t LastCandidate(std::int32_t pc, std::int32_t low, std::int32_t high) const {
+        const TInst& next = prog.code[pc];
+        int c1 = -1, c2 = -1;
+        if (next.op == kChar) c1 = next.a;
+        else if (next.op == kStr) c1 = static_cast<unsigned char>(prog.pool[next.a]);
+        else if (next.op == kChar2) c1 = next.a, c2 = next.b;
+        else return high;
+        if (high >= n) {
+            high = n - 1;
+            if (high < low) return -1;
+        }
+        if (c2 < 0) {
+            const void* hit = memrchr(s + low, c1, static_cast<std::size_t>(high - low + 1));
+            return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : -1;
+        }
+        for (std::int32_t p = high; p >= low; --p)
+            if (s[p] == c1 || s[p] == c2) return p;
+        return -1;
+    }
+
+    void SetCharCapture(int g, std::int32_t end) {
+        caps[2 * g] = end - 1;
+        caps[2 * g + 1] = end;
+    }
+
+    bool Run(std::int32_t start);
+};
+
+bool TRegex::TImpl::Run(std::int32_t start) {
+    const TInst* code = prog.code.data();
+    std::fill(caps, caps + kSlots, -1);
+    stack.clear();
+    std::int32_t pc = 0, p = start;
+    for (;;) {
+        if (--steps < 0) OutOfSteps();
+        const TInst& in = code[pc];
+        switch (in.op) {
+        case kChar:
+            if (p < n && s[p] == in.a) { ++p; ++pc; continue; }
+            goto fail;
+        case kChar2:
+            if (p < n && (s[p] == in.a || s[p] == in.b)) { ++p; ++pc; continue; }
+            goto fail;
+        case kClass:
+            if (p < n && prog.classes[in.a][s[p]]) { ++p; ++pc; continue; }
+            goto fail;
+        case kAny:
+            if (p < n) { ++p; ++pc; continue; }
+            goto fail;
+        case kAnyNoNL:
+            if (p < n && s[p] != '\r' && s[p] != '\n') { ++p; ++pc; continue; }
+            goto fail;
+        case kStr:
+            if (n - p >= in.b && std::memcmp(s + p, prog.pool.data() + in.a, in.b) == 0) {
+                p += in.b;
+                ++pc;
+                continue;
+            }
+            goto fail;
+        case kStrI: {
+            if (n - p < in.b) goto fail;
+            const unsigned char* lit = reinterpret_cast<const unsigned char*>(prog.pool.data()) + in.a;
+            for (std::int32_t k = 0; k < in.b; ++k)
+                if (prog.fold[s[p + k]] != lit[k]) goto fail;
+            p += in.b;
+            ++pc;
+            continue;
+        }
+        case kBol:
+            if (p == 0) { ++pc; continue; }
+            goto fail;
+        case kMBol:
+            if (IsLineStart(p)) { ++pc; continue; }
+            goto fail;
+        case kEol:
+            if (p == n) { ++pc; continue; }
+            goto fail;
+        case kMEol:
+            if (IsLineEnd(p)) { ++pc; continue; }
+            goto fail;
+        case kWordB:
+        case kNotWordB: {
+            const bool before = p > 0 && IsWordByte(s[p - 1]);
+            const bool after = p < n && IsWordByte(s[p]);
+            if ((before != after) == (in.op == kWordB)) { ++pc; continue; }
+            goto fail;
+        }
+        case kSplit:
+            Push(kBtResume, in.b, p, 0);
+            pc = in.a;
+            continue;
+        case kJmp:
+            pc = in.a;
+            continue;
+        case kSave:
+            Push(kBtRestore, in.a, caps[in.a], 0);
+            caps[in.a] = p;
+            ++pc;
+            continue;
+        case kBackref: {
+            const std::int32_t from = caps[2 * in.a], to = caps[2 * in.a + 1];
+            if (from < 0 || to < 0) goto fail;
+            const std::int32_t len = to - from;
+            if (n - p < len) goto fail;
+            if (in.flag) {
+                for (std::int32_t k = 0; k < len; ++k)
+                    if (prog.fold[s[from + k]] != prog.fold[s[p + k]]) goto fail;
+            } else if (std::memcmp(s + from, s + p, len) != 0) {
+                goto fail;
+            }
+            Charge(len / 16);
+            p += len;
+            ++pc;
+            continue;
+        }
+        case kRepChar: {
+            const TInst& m = code[pc + 1];
+            const std::int32_t room = n - p;
+            const std::int32_t limit = in.b < 0 ? room : std::min(in.b, room);
+            if (in.g >= 0) {
+                Push(kBtRestore, 2 * in.g, caps[2 * in.g], 0);
+                Push(kBtRestore, 2 * in.g + 1, caps[2 * in.g + 1], 0);
+            }
+            std::int32_t count;
+            if (in.flag) {
+                count = Scan(m, p, limit);
+                Charge(count / 16);
+                if (count < in.a) goto fail;
+                if (count > in.a) Push(kBtGreedy, pc, p + count, p + in.a);
+            } else {
+                count = in.a > limit ? -1 : Scan(m, p, in.a);
+                Charge(in.a / 16);
+                if (count != in.a) goto fail;
+                if (in.b < 0 || count < in.b) Push(kBtLazy, pc, p + count, count);
+            }
+            p += count;
+            // A group around one character holds the last one taken.
+            if (in.g >= 0 && count > 0) SetCharCapture(in.g, p);
+            pc += 2;
+            continue;
+        }
+        case kRepStart:
+            Push(kBtCounter, in.a, counters[in.a], iterStart[in.a]);
+            counters[in.a] = 0;
+            iterStart[in.a] = p;
+            ++pc;
+            continue;
+        case kRepTest: {
+            const std::int32_t c = counters[in.a];
+            if (c < in.b) { ++pc; continue; }
+            if (in.c >= 0 && c >= in.c) { pc = in.d; continue; }
+            if (in.flag) {
+                Push(kBtResume, in.d, p, 0);
+                ++pc;
+            } else {
+                Push(kBtResume, pc + 1, p, 0);
+                pc = in.d;
+            }
+            continue;
+        }
+        case kRepInc: {
+            const TInst& test = code[in.b];
+            const std::int32_t c = counters[in.a];
+            Push(kBtCounter, in.a, c, iterStart[in.a]);
+            counters[in.a] = c + 1;
+            // An iteration that took nothing would take nothing forever.
+            if (p == iterStart[in.a] && c + 1 >= test.b) {
+                pc = test.d;
+                continue;
+            }
+            iterStart[in.a] = p;
+            pc = in.b;
+            continue;
+        }
+        case kMatch:
+            caps[0] = start;
+            caps[1] = p;
+            return true;
+        }
+    fail:
+        for (;;) {
+            if (stack.empty()) return false;
+            const TEntry e = stack.back();
+            stack.pop_back();
+            switch (e.kind) {
+            case kBtResume:
+                pc = e.pc;
+                p = e.p;
+                goto resumed;
+            case kBtRestore:
+                caps[e.pc] = e.p;
+                continue;
+            case kBtCounter:
+                counters[e.pc] = e.p;
+                iterStart[e.pc] = e.q;
+                continue;
+            case kBtGreedy: {
+                if (--steps < 0) OutOfSteps();
+                const TInst& in = code[e.pc];
+                const std::int32_t low = e.q;
+                const std::int32_t cur = LastCandidate(e.pc + 2, low, e.p - 1);
+                Charge((e.p - std::max(cur, low)) / 16);
+                if (cur < low) continue;
+                if (cur > low) stack.push_back({kBtGreedy, e.pc, cur, low});
+                p = cur;
+                pc = e.pc + 2;
+                if (in.g >= 0) {
+                    const std::int32_t start = low - in.a;
+                    if (cur > start) {
+                        SetCharCapture(in.g, cur);
+                    } else {
+                        // Nothing taken: the group is back to what it was.
+                        const TEntry* saved = &stack.back();
+                        caps[2 * in.g + 1] = saved[0].p;
+                        caps[2 * in.g] = saved[-1].p;
+                    }
+                }
+                goto resumed;
+            }
+            case kBtLazy: {
+                if (--steps < 0) OutOfSteps();
+                const TInst& in = code[e.pc];
+                if (e.p >= n || !MatchOne(code[e.pc + 1], s[e.p])) continue;
+                p = e.p + 1;
+                const std::int32_t count = e.q + 1;
+                if (in.b < 0 || count < in.b) stack.push_back({kBtLazy, e.pc, p, count});
+                if (in.g >= 0) SetCharCapture(in.g, p);
+                pc = e.pc + 2;
+                goto resumed;
+            }
+            }
+        }
+    resumed:;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+TRegex::TRegex() : flags_(kDefaultFlags), impl_(std::make_unique<TImpl>()) {
+    std::fill(std::begin(caps_), std::end(caps_), -1);
+}
+
+TRegex::TRegex(std::string_view pattern, std::string_view modifiers) : TRegex() {
+    SetExpression(pattern);
+    ApplyModifiers(modifiers);
+}
+
+TRegex::~TRegex() = default;
+TRegex::TRegex(TRegex&&) noexcept = default;
+TRegex& TRegex::operator=(TRegex&&) noexcept = default;
+
+void TRegex::SetExpression(std::string_view pattern) {
+    if (!dirty_ && pattern == pattern_) return;
+    pattern_.assign(pattern);
+    dirty_ = true;
+    haveSubject_ = false;
+    lastMatched_ = false;
+}
+
+void TRegex::ApplyModifiers(std::string_view modifiers) {
+    const unsigned flags = ApplyModifierString(modifiers, flags_);
+    if (flags != flags_) {
+        flags_ = flags;
+        dirty_ = true;
+    }
+}
+
+void TRegex::SetModifier(char letter, bool on) {
+    const unsigned f = FlagOfLetter(letter);
+    if (f == 0) throw TRegexError(TRegexError::kBadModifier, std::string("bad modifier letter \"") + letter + "\"");
+    const unsigned flags = on ? flags_ | f : flags_ & ~f;
+    if (flags != flags_) {
+        flags_ = flags;
+        dirty_ = true;
+    }
+}
+
+bool TRegex::Modifier(char letter) const { return (flags_ & FlagOfLetter(letter)) != 0; }
+
+void TRegex::Compile() {
+    if (pattern_.empty()) throw TRegexError(TRegexError::kNoPattern, "no pattern set");
+    CompileProgram(pattern_, flags_, impl_->prog);
+    impl_->counters.assign(impl_->prog.counterCount, 0);
+    impl_->iterStart.assign(impl_->prog.counterCount, 0);
+    compiledCodePage_ = ProgramCodePage();
+    dirty_ = false;
+}
+
+void TRegex::EnsureCompiled() {
+    if (dirty_ || compiledCodePage_ != ProgramCodePage()) {
+        dirty_ = true;
+        Compile();
+    }
+}
+
+bool TRegex::Exec(std::string_view subject) {
+    lastMatched_ = false;
+    haveSubject_ = false;
+    std::fill(std::begin(caps_), std::end(caps_), -1);
+    EnsureCompiled();
+    if (subject.size() >= (1u << 30)) throw TRegexError(TRegexError::kInputTooLong, "subject too long");
+    subject_ = subject;
+    haveSubject_ = true;
+    return Search(0);
+}
+
+bool TRegex::ExecNext() {
+    if (!haveSubject_ || !lastMatched_) throw TRegexError(TRegexError::kNoInput, "no previous match to continue from");
+    std::size_t from = static_cast<std::size_t>(caps_[1]);
+    if (caps_[1] == caps_[0]) ++from;
+    lastMatched_ = false;
+    EnsureCompiled();
+    if (from > subject_.size()) {
+        std::fill(std::begin(caps_), std::end(caps_), -1);
+        return false;
+    }
+    return Search(from);
+}
+
+bool TRegex::Search(std::size_t from) {
+    TImpl& m = *impl_;
+    const TProgram& prog = m.prog;
+    if (prog.loopDepth > 10)
+        throw TRegexError(TRegexError::kLoopsTooDeep, "counted repetitions nested more than 10 deep");
+    m.s = reinterpret_cast<const unsigned char*>(subject_.data());
+    m.n = static_cast<std::int32_t>(subject_.size());
+    m.steps = stepBudget_;
+    m.caps = caps_;
+    const std::int32_t n = m.n;
+    const unsigned char* s = m.s;
+    std::int32_t p = static_cast<std::int32_t>(from);
+    bool found = false;
+
+    auto finish = [&](bool ok) {
+        lastSteps_ = stepBudget_ - m.steps;
+        lastMatched_ = ok;
+        if (!ok) std::fill(std::begin(caps_), std::end(caps_), -1);
+        return ok;
+    };
+    // A start position is only worth a run when its byte can begin a match.
+    auto worth = [&](std::int32_t at) {
+        return prog.canBeEmpty || (at < n && prog.first[s[at]]);
+    };
+
+    try {
+        if (prog.anchored) {
+            found = p == 0 && worth(0) && m.Run(0);
+        } else if (prog.lineAnchored) {
+            // Line starts only: after LF, or after a CR that no LF follows.
+            std::int32_t nextCr = -1;
+            auto findCr = [&](std::int32_t at) {
+                const void* hit = at < n ? std::memchr(s + at, '\r', n - at) : nullptr;
+                return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : n;
+            };
+            while (p <= n) {
+                if (m.IsLineStart(p) && worth(p) && m.Run(p)) {
+                    found = true;
+                    break;
+                }
+                if (p >= n) break;
+                const void* lf = std::memchr(s + p, '\n', n - p);
+                std::int32_t next = lf ? static_cast<std::int32_t>(static_cast<const unsigned char*>(lf) - s) + 1 : n + 1;
+                if (nextCr < p) nextCr = findCr(p);
+                while (nextCr + 1 < next) {
+                    if (nextCr + 1 < n && s[nextCr + 1] == '\n') {
+                        nextCr = findCr(nextCr + 1);
+                        continue;
+                    }
+                    next = nextCr + 1;  // a lone CR
+                    break;
+                }
+                if (next > n) {
+                    if (n - p > 0) m.Charge((n - p) / 16);
+                    break;
+                }
+                m.Charge(1 + (next - p) / 16);
+                p = next;
+            }
+        } else if (!prog.prefix.empty()) {
+            const std::string& lit = prog.prefix;
+            while (p + static_cast<std::int32_t>(lit.size()) <= n) {
+                const void* hit = memmem(s + p, n - p, lit.data(), lit.size());
+                if (!hit) break;
+                const std::int32_t at = static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s);
+                m.Charge(1 + (at - p) / 16);
+                if (m.Run(at)) {
+                    found = true;
+                    break;
+                }
+                p = at + 1;
+            }
+        } else if (!prog.canBeEmpty) {
+            for (; p < n; ++p) {
+                if (!prog.first[s[p]]) continue;
+                if (m.Run(p)) {
+                    found = true;
+                    break;
+                }
+            }
+            m.Charge((n - p) / 16);
+        } else {
+            for (; p <= n; ++p)
+                if (m.Run(p)) {
+                    found = true;
+                    break;
+                }
+        }
+    } catch (const TRegexError&) {
+        finish(false);
+        throw;
+    }
+    return finish(found);
+}
+
+std::string_view TRegex::MatchView(int n) const {
+    if (n < 0 || n > kMaxGroups || !haveSubject_ || !lastMatched_) return {};
+    const int from = caps_[2 * n], to = caps_[2 * n + 1];
+    if (from < 0 || to < from) return {};
+    return subject_.substr(from, to - from);
+}
+
+std::string TRegex::Match(int n) const { return std::string(MatchView(n)); }
+
+int TRegex::MatchPos(int n) const {
+    if (n < 0 || n > kMaxGroups || !haveSubject_ || !lastMatched_) return -1;
+    const int from = caps_[2 * n], to = caps_[2 * n + 1];
+    return from >= 0 && to >= from ? from : -1;
+}
+
+int TRegex::MatchLen(int n) const {
+    return MatchPos(n) < 0 ? 0 : caps_[2 * n + 1] - caps_[2 * n];
+}
+
+std::string EscapeRegexMeta(std::string_view text) {
+    static constexpr std::string_view kMeta = "^$.[()|?+*\\{]}";
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (const char c : text) {
+        if (kMeta.find(c) != std::string_view::npos) out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}

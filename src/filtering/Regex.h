@@ -1,0 +1,160 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// The program's regular-expression engine. Every pattern the program runs goes
+// through it: filter fields and rules, page scraping, whois answers, address
+// extraction.
+//
+// Usage: set the pattern once, apply modifiers, then search as often as needed.
+//
+//     TRegex re("^From:(.*)(\r\n\s+(.*))*", "mgi-r-s");
+//     if (re.Exec(header)) do { use(re.Match(0)); } while (re.ExecNext());
+//
+// The pattern is compiled on first use (or by Compile()) and kept until the
+// pattern text or a modifier changes, or the program's code page changes (the
+// i flag folds case with the code page's mapping). A search allocates nothing
+// once the object's backtracking stack has grown to the size the pattern needs,
+// so one object should be kept per pattern and reused over many subjects.
+//
+// Characters are bytes of the program's code page. Unlike a C string, the
+// subject is taken whole: a zero byte is an ordinary character, so a spammer
+// cannot hide the rest of a header behind one.
+//
+// Modifiers (defaults of a new object in brackets):
+//   i  case-insensitive [off]      r  Russian ranges in classes [on]
+//   s  "." matches CR and LF [on]  g  greedy quantifiers [on]
+//   m  "^"/"$" at line ends [off]  x  blanks and "#" comments ignored [off]
+// A modifier string ("mgi-r-s", "-i-m-s-x-g") switches letters on, and after
+// a "-" switches every further letter off; unnamed flags keep their value.
+//
+// Every error is a TRegexError carrying one of its codes. Errors found while
+// reading the pattern end with " (pos N)", N counted from 1.
+//
+// Step budget: a search (one Exec or ExecNext call) may take at most
+// StepBudget() steps, by default kDefaultStepBudget (10 million). A step is one
+// instruction of the compiled program or one return to a saved backtracking
+// point; a run of one character class over many characters counts one step per
+// 16 characters. A search that uses up its budget, or that needs more than
+// kMaxBacktrackEntries saved backtracking points, ends with a TRegexError whose
+// code is TRegexError::kStepBudgetExhausted: a pattern fed hostile text costs a
+// bounded time (tens of milliseconds), and the caller treats that subject as
+// not matched and goes on. The built-in field patterns and rule templates stay
+// linear in the subject and far inside the budget for subjects of 1 MB.
+
+class TRegexError : public std::runtime_error {
+public:
+    // Errors found while searching.
+    static constexpr int kNoPattern = 100;              // empty pattern text
+    static constexpr int kNoInput = 101;                // ExecNext without a successful search
+    static constexpr int kLoopsTooDeep = 102;           // counted group repetitions nested deeper than 10
+    static constexpr int kStepBudgetExhausted = 103;    // the search gave up, see above
+    static constexpr int kInputTooLong = 104;           // subject of 1 GB or more
+    // Errors of the modifier string.
+    static constexpr int kBadModifier = 200;
+    // Errors found while reading the pattern; the message carries " (pos N)".
+    static constexpr int kUnmatchedOpenParen = 300;
+    static constexpr int kUnmatchedCloseParen = 301;
+    static constexpr int kUnmatchedBracket = 302;
+    static constexpr int kReversedRange = 303;
+    static constexpr int kBadHexCode = 304;
+    static constexpr int kQuantifierTooLarge = 305;
+    static constexpr int kQuantifierReversed = 306;
+    static constexpr int kNestedQuantifier = 307;
+    static constexpr int kQuantifierFollowsNothing = 308;
+    static constexpr int kEmptyOperand = 309;            // "*" or "+" on something that can match empty text
+    static constexpr int kTooManyGroups = 310;           // more than 14 groups
+    static constexpr int kTrailingBackslash = 311;
+    static constexpr int kBadInlineModifier = 312;
+    static constexpr int kUnterminatedComment = 313;
+
+    TRegexError(int code, const std::string& message, int position = -1);
+
+    int Code() const { return code_; }
+    // 1-based position in the pattern, or -1 for errors not tied to one.
+    int Position() const { return position_; }
+
+private:
+    int code_;
+    int position_;
+};
+
+class TRegex {
+public:
+    static constexpr int kMaxGroups = 14;
+    static constexpr std::int64_t kDefaultStepBudget = 10'000'000;
+    static constexpr std::size_t kMaxBacktrackEntries = 4'000'000;
+
+    TRegex();
+    explicit TRegex(std::string_view pattern, std::string_view modifiers = {});
+    ~TRegex();
+    TRegex(TRegex&&) noexcept;
+    TRegex& operator=(TRegex&&) noexcept;
+    TRegex(const TRegex&) = delete;
+    TRegex& operator=(const TRegex&) = delete;
+
+    // An unchanged text keeps the compiled program.
+    void SetExpression(std::string_view pattern);
+    const std::string& Expression() const { return pattern_; }
+
+    // Throws kBadModifier (naming the letter) on a character other than
+    // i, r, s, g, m, x (either case) and "-"; the flags are then unchanged.
+    void ApplyModifiers(std::string_view modifiers);
+    // letter is one of "irsgmx" (either case); throws kBadModifier otherwise.
+    void SetModifier(char letter, bool on);
+    bool Modifier(char letter) const;
+
+    // Compiles now; throws the pattern's error. Exec compiles on demand anyway.
+    void Compile();
+
+    // Searches the subject from its first character for the leftmost match.
+    // The object keeps a view of the subject: the text must stay alive and
+    // unchanged while ExecNext and the match accessors are used. Temporaries
+    // are refused at compile time for that reason.
+    bool Exec(std::string_view subject);
+    bool Exec(const char* subject) { return Exec(std::string_view(subject)); }
+    bool Exec(std::string&&) = delete;
+    // Searches again from the end of the last match, or one character further
+    // when it was empty. Throws kNoInput unless the last search succeeded.
+    bool ExecNext();
+
+    // Group n of the last successful search, 0 being the whole match. Groups
+    // outside 0..14, groups that took no part, and every group after a failed
+    // search read as empty text, position -1 and length 0.
+    std::string Match(int n) const;
+    std::string_view MatchView(int n) const;
+    // 0-based offset in the subject.
+    int MatchPos(int n) const;
+    int MatchLen(int n) const;
+
+    void SetStepBudget(std::int64_t steps) { stepBudget_ = steps; }
+    std::int64_t StepBudget() const { return stepBudget_; }
+    // Steps the last search took (for benchmarks and tests).
+    std::int64_t LastSteps() const { return lastSteps_; }
+
+    struct TImpl;
+
+private:
+    bool Search(std::size_t from);
+    void EnsureCompiled();
+
+    std::string pattern_;
+    unsigned flags_;
+    std::unique_ptr<TImpl> impl_;
+    bool dirty_ = true;
+    int compiledCodePage_ = 0;
+    std::string_view subject_;
+    bool haveSubject_ = false;
+    bool lastMatched_ = false;
+    int caps_[2 * (kMaxGroups + 1)];
+    std::int64_t stepBudget_ = kDefaultStepBudget;
+    std::int64_t lastSteps_ = 0;
+};
+
+// Puts a backslash before every character of "^$.[()|?+*\{]}" so that the
+// text matches itself literally inside a pattern.
+std::string EscapeRegexMeta(std::string_view text);

@@ -1,0 +1,81 @@
+#pragma once
+
+// Compiled form of a pattern, shared by the compiler and the matcher.
+
+#include "filtering/Regex.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace regex_internal {
+
+enum TFlag : unsigned {
+    kFlagI = 1, kFlagR = 2, kFlagS = 4, kFlagG = 8, kFlagM = 16, kFlagX = 32,
+};
+constexpr unsigned kDefaultFlags = kFlagR | kFlagS | kFlagG;
+
+enum TOp : std::uint8_t {
+    // Single-character matchers (also the operand of kRepChar).
+    kChar,      // a
+    kChar2,     // a or b
+    kClass,     // classes[a]
+    kAny,
+    kAnyNoNL,   // anything but CR and LF
+    // Others.
+    kStr,       // pool[a .. a+b) exactly
+    kStrI,      // pool[a .. a+b) compared through fold
+    kBol,       // start of the subject
+    kMBol,      // start, or after CR or LF but not between CR and LF
+    kEol,       // end of the subject
+    kMEol,      // end, or before CR or LF but not between CR and LF
+    kWordB,
+    kNotWordB,
+    kSplit,     // go to a, on failure b
+    kJmp,       // go to a
+    kSave,      // caps[a] = position
+    kBackref,   // group a again; flag 1: through fold
+    kRepChar,   // next instruction repeated a..b times (b < 0: no limit);
+                // flag 1: greedy; g >= 0: the last character is group g
+    kRepStart,  // counter a = 0
+    kRepTest,   // counter a against min b / max c (< 0 none); flag 1 greedy; exit at d
+    kRepInc,    // counter a += 1, back to the kRepTest at b
+    kMatch,
+};
+
+struct TInst {
+    TOp op;
+    std::uint8_t flag = 0;
+    std::int16_t g = -1;
+    std::int32_t a = 0, b = 0, c = 0, d = 0;
+};
+
+using TByteSet = std::array<bool, 256>;
+
+struct TProgram {
+    std::vector<TInst> code;
+    std::vector<TByteSet> classes;
+    std::string pool;
+    std::array<unsigned char, 256> fold{};  // one representative per case class
+    int groupCount = 0;
+    int counterCount = 0;
+    int loopDepth = 0;  // deepest nesting of counted group repetitions
+
+    // Where a match can start.
+    bool anchored = false;      // only at the start of the subject
+    bool lineAnchored = false;  // only where kMBol holds
+    bool canBeEmpty = true;
+    TByteSet first{};           // bytes a match can begin with (when !canBeEmpty)
+    int firstCount = 256;
+    std::string prefix;         // literal every match begins with (case-sensitive)
+};
+
+// Throws TRegexError for a bad pattern.
+void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out);
+
+// Parses a modifier string onto flags; throws kBadModifier.
+unsigned ApplyModifierString(std::string_view modifiers, unsigned flags);
+unsigned FlagOfLetter(char letter);
+
+}  // namespace regex_internal

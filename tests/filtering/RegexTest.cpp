@@ -1,0 +1,406 @@
+#include "filtering/Regex.h"
+
+#include "platform/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Whole match of the first search, or "<none>".
+std::string First(const std::string& pattern, const std::string& modifiers, const std::string& subject) {
+    TRegex re(pattern, modifiers);
+    return re.Exec(subject) ? re.Match(0) : std::string("<none>");
+}
+
+// Every match, ExecNext after Exec, joined with "|".
+std::string All(const std::string& pattern, const std::string& modifiers, const std::string& subject) {
+    TRegex re(pattern, modifiers);
+    std::string out;
+    if (re.Exec(subject)) {
+        do {
+            out += "[" + re.Match(0) + "]";
+        } while (re.ExecNext());
+    }
+    return out;
+}
+
+struct TCase {
+    const char* pattern;
+    const char* modifiers;
+    std::string subject;
+    const char* expected;  // whole match, or "<none>"
+};
+
+const std::string kHeader =
+    "Received: from a\r\n\tby b\r\nFrom: Joe <joe@x.org>\r\nSubject: Hi\r\n there\r\nTo: me\r\n";
+
+class DialectTest : public ::testing::TestWithParam<TCase> {};
+
+TEST_P(DialectTest, FirstMatch) {
+    const TCase& c = GetParam();
+    EXPECT_EQ(First(c.pattern, c.modifiers, c.subject), c.expected)
+        << "pattern " << c.pattern << " modifiers " << c.modifiers;
+}
+
+INSTANTIATE_TEST_SUITE_P(Regex, DialectTest, ::testing::Values(
+    // ^ and $ with and without m, on a CR LF header.
+    TCase{"^From:.*", "m-s", kHeader, "From: Joe <joe@x.org>"},
+    TCase{"^From:", "-m", kHeader, "<none>"},
+    TCase{"^Received", "-m", kHeader, "Received"},
+    TCase{"b$", "m", "a\r\nb\r\nc", "b"},
+    TCase{"b$", "-m", "a\r\nb\r\n", "<none>"},
+    TCase{"c$", "-m", "a\r\nb\r\nc", "c"},
+    TCase{"^$", "m", "a\r\n\r\nb", ""},
+    TCase{"\\r^", "m", "a\r\nb", "<none>"},       // not between CR and LF
+    TCase{"\\r$", "m", "a\r\nb", "<none>"},
+    TCase{"^b", "m", "a\rb", "b"},                 // a lone CR ends a line
+    TCase{"a\\Z", "m", "a\r\na", "a"},
+    TCase{"\\Aa", "m", "b\r\na", "<none>"},
+    // . and s.
+    TCase{"From:(.*)", "-s", "From: a\r\nb", "From: a"},
+    TCase{"From:(.*)", "s", "From: a\r\nb", "From: a\r\nb"},
+    TCase{"a.b", "-s", "a\nb", "<none>"},
+    // Modifier strings.
+    TCase{"abc", "mg-r-s", "xABC", "<none>"},
+    TCase{"abc", "mgi-r-s", "xABC", "ABC"},
+    TCase{"abc", "i-i", "ABC", "<none>"},
+    TCase{"a+", "-g", "aaa", "a"},
+    TCase{"a+?", "", "aaa", "a"},
+    TCase{"a{2,}", "-g", "aaaa", "aa"},
+    TCase{"a b # comment\n c", "x", "abc", "abc"},
+    TCase{"a\\ b", "x", "a b", "a b"},
+    TCase{"[ ]", "x", " ", " "},
+    // Inline modifiers and comments.
+    TCase{"a(?i)b", "", "aB", "aB"},
+    TCase{"(a(?i)b)c", "", "aBC", "<none>"},
+    TCase{"(a(?i)b)c", "", "aBc", "aBc"},
+    TCase{"a(?i)b|c", "", "C", "C"},
+    TCase{"(?-s).+", "", "ab\ncd", "ab"},
+    TCase{"(?m)^c", "", "ab\ncd", "c"},
+    TCase{"a(?#note)b", "", "ab", "ab"},
+    TCase{"a(?#note)*", "", "aaa", "aaa"},
+    // Classes, escapes.
+    TCase{"\\d+", "", "ab123c", "123"},
+    TCase{"\\w+", "", "  foo_1 ", "foo_1"},
+    TCase{"\\s+", "", "a \t\r\n\fb", " \t\r\n\f"},
+    TCase{"\\D\\W\\S", "", "1a !x", "a !"},
+    TCase{"\\x41\\x{42}", "", "zAB", "AB"},
+    TCase{"\\t\\e\\a", "", "\t\x1b\x07", "\t\x1b\x07"},
+    TCase{"\\q\\.\\$", "", "q.$", "q.$"},
+    TCase{"[]a]+", "", "x]a]", "]a]"},
+    TCase{"[^]a]+", "", "]]bc", "bc"},
+    TCase{"[a-c-e]+", "", "x-eab", "-eab"},
+    TCase{"[-a]+", "", "b-a", "-a"},
+    TCase{"[\\d.]+", "", "ip 10.0.0.1!", "10.0.0.1"},
+    TCase{"[\\x41-\\x43]+", "", "ABCD", "ABC"},
+    TCase{"[a-z]+", "i", "12ABc", "ABc"},
+    TCase{"[^a-z]+", "i", "ABc12", "12"},
+    // Word boundaries.
+    TCase{"\\bfoo\\b", "", "a foo.", "foo"},
+    TCase{"\\bfoo\\b", "", "afoo", "<none>"},
+    TCase{"\\Boo", "", "foo", "oo"},
+    // Counted quantifiers and literal braces.
+    TCase{"a{x", "", "ba{x", "a{x"},
+    TCase{"a{2}", "", "aaa", "aa"},
+    TCase{"a{2,3}", "", "aaaa", "aaa"},
+    TCase{"a{,3}", "", "a{,3}", "a{,3}"},
+    TCase{"x{1", "", "x{1", "x{1"},
+    TCase{"([\\d]{1,3}\\.){3}[\\d]{1,3}", "", "at 192.168.10.254.", "192.168.10.254"},
+    TCase{"(ab){2}", "", "abababx", "abab"},
+    TCase{"(ab){2,}?", "", "ababab", "abab"},
+    // Alternation order and backtracking.
+    TCase{"a|ab", "", "ab", "a"},
+    TCase{"(a|ab)(c|bcd)", "", "abcd", "abcd"},
+    TCase{"(a|ab)(c|bcd)d", "", "abcd", "abcd"},
+    TCase{"(a|ab)(c|b)$", "", "abc", "abc"},
+    TCase{"(a+)+b", "", "aaab", "aaab"},
+    TCase{"^(.)*:(\\s)*free(\\s)*\\Z", "mg-i-r-s", "Subject:  free ", "Subject:  free "},
+    TCase{"\\Wfree\\W", "mg-i-r-s", "Subject: free money", " free "},
+    // Back-references, with and without i.
+    TCase{"(a+)b\\1", "", "aabaa", "aabaa"},
+    TCase{"(ab)\\1", "i", "abAB", "abAB"},
+    TCase{"(ab)\\1", "", "abAB", "<none>"},
+    TCase{"(a)|\\1", "", "b", "<none>"},
+    // Zero bytes are characters.
+    TCase{"b", "", std::string("a\0b", 3), "b"},
+    // The e-mail address pattern.
+    TCase{"[_a-zA-Z\\d\\-\\.]+@([_a-zA-Z\\d\\-]+(\\.[_a-zA-Z\\d\\-]+)+)", "",
+          "From: Joe <joe.x@mail.example.org>", "joe.x@mail.example.org"}));
+
+TEST(RegexTest, FieldPatternTakesContinuationLines) {
+    TRegex re("^Subject:(.*)(\r\n\\s+(.*))*", "mgi-r-s");
+    ASSERT_TRUE(re.Exec(kHeader));
+    EXPECT_EQ(re.Match(0), "Subject: Hi\r\n there");
+    EXPECT_EQ(re.Match(1), " Hi");
+    EXPECT_EQ(re.Match(2), "\r\n there");
+    EXPECT_EQ(re.Match(3), "there");
+    EXPECT_FALSE(re.ExecNext());
+}
+
+TEST(RegexTest, ExecNextWalksAllMatchesAndStepsOverEmptyOnes) {
+    EXPECT_EQ(All("a*", "", "baac"), "[][aa][][]");
+    EXPECT_EQ(All("x?", "", ""), "[]");
+    EXPECT_EQ(All("^", "m", "a\nb\r\nc"), "[][][]");
+    EXPECT_EQ(All("\\d+", "", "1 22 333"), "[1][22][333]");
+    EXPECT_EQ(All("^Received: (.*)", "mgi-r-s", "Received: a\r\nX: y\r\nreceived: b\r\n"),
+              "[Received: a][received: b]");
+}
+
+TEST(RegexTest, GroupsOutsideRangeOrUnusedReadEmpty) {
+    TRegex re("(a)|(b)");
+    ASSERT_TRUE(re.Exec("b"));
+    EXPECT_EQ(re.Match(0), "b");
+    EXPECT_EQ(re.Match(1), "");
+    EXPECT_EQ(re.MatchPos(1), -1);
+    EXPECT_EQ(re.Match(2), "b");
+    EXPECT_EQ(re.MatchPos(2), 0);
+    EXPECT_EQ(re.MatchLen(2), 1);
+    EXPECT_EQ(re.Match(15), "");
+    EXPECT_EQ(re.Match(-1), "");
+    EXPECT_EQ(re.MatchPos(15), -1);
+    EXPECT_FALSE(re.Exec("c"));
+    EXPECT_EQ(re.Match(0), "");
+}
+
+TEST(RegexTest, GroupAroundOneCharacterHoldsTheLastOne) {
+    TRegex re("^(.)*:(x)?");
+    ASSERT_TRUE(re.Exec("ab:c:d"));
+    EXPECT_EQ(re.Match(0), "ab:c:");
+    EXPECT_EQ(re.Match(1), "c");
+    TRegex none("(.)*:");
+    ASSERT_TRUE(none.Exec(":"));
+    EXPECT_EQ(none.MatchPos(1), -1);
+    TRegex lazy("(.)*?:", "");
+    ASSERT_TRUE(lazy.Exec("ab:c:"));
+    EXPECT_EQ(lazy.Match(0), "ab:");
+    EXPECT_EQ(lazy.Match(1), "b");
+}
+
+TEST(RegexTest, FourteenGroups) {
+    TRegex re("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)(m)(n)");
+    ASSERT_TRUE(re.Exec("abcdefghijklmn"));
+    EXPECT_EQ(re.Match(14), "n");
+    EXPECT_THROW(TRegex("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)(m)(n)(o)").Compile(), TRegexError);
+}
+
+TEST(RegexTest, RussianRangesFollowTheRFlag) {
+    const std::string yo = "\xB8", capitalYo = "\xA8", ya = "\xFF";
+    EXPECT_EQ(First("[\xE0-\xFF]", "r", yo), yo);
+    EXPECT_EQ(First("[\xE0-\xFF]", "-r", yo), "<none>");
+    EXPECT_EQ(First("[\xE0-\xFF]", "-r", ya), ya);
+    EXPECT_EQ(First("[\xC0-\xDF]", "r", capitalYo), capitalYo);
+    EXPECT_EQ(First("[\xC0-\xDF]", "-r", capitalYo), "<none>");
+    EXPECT_EQ(First("[\xE0-\xDF]+", "r", "\xA8\xB8\xC0\xFF"), "\xA8\xB8\xC0\xFF");
+    TRegex reversed("[\xE0-\xDF]", "-r");
+    EXPECT_THROW(reversed.Compile(), TRegexError);
+    // The "Is uppercase" rule template, r on and i off.
+    EXPECT_EQ(First("^(.)*:([A-Z\\d\\s\xC0-\xDF])+\\Z", "mg-ir-s", "Subject: FREE MONEY 100"),
+              "Subject: FREE MONEY 100");
+    EXPECT_EQ(First("^(.)*:([A-Z\\d\\s\xC0-\xDF])+\\Z", "mg-ir-s", "Subject: Free money"), "<none>");
+    EXPECT_EQ(First("^(.)*:([A-Z\\d\\s\xC0-\xDF])+\\Z", "mg-ir-s", "Subject: FREE!"), "<none>");
+}
+
+TEST(RegexTest, CaseFoldingFollowsTheCodePage) {
+    const int saved = ProgramCodePage();
+    SetProgramCodePage(1251);
+    TRegex re("\xE4\xE0", "i");  // "да"
+    EXPECT_TRUE(re.Exec("\xC4\xC0"));
+    TRegex backref("(\xE4)\\1", "i");
+    EXPECT_TRUE(backref.Exec("\xE4\xC4"));
+    EXPECT_EQ(First("[\xE0-\xE5]+", "i", "\xC0\xC1\xE2"), "\xC0\xC1\xE2");
+    TRegex yo("\xB8", "i");  // ё
+    EXPECT_TRUE(yo.Exec("\xA8"));
+    SetProgramCodePage(1252);
+    // The compiled program follows a change of code page: in 1252 these are
+    // the cedilla and the diaeresis, which have no case.
+    EXPECT_FALSE(yo.Exec("\xA8"));
+    SetProgramCodePage(saved);
+}
+
+TEST(RegexTest, ModifierStrings) {
+    TRegex re;
+    EXPECT_FALSE(re.Modifier('i'));
+    EXPECT_TRUE(re.Modifier('r'));
+    EXPECT_TRUE(re.Modifier('s'));
+    EXPECT_TRUE(re.Modifier('g'));
+    EXPECT_FALSE(re.Modifier('m'));
+    EXPECT_FALSE(re.Modifier('x'));
+    re.ApplyModifiers("mgi-r-s");
+    EXPECT_TRUE(re.Modifier('m') && re.Modifier('g') && re.Modifier('i'));
+    EXPECT_FALSE(re.Modifier('r') || re.Modifier('s'));
+    re.ApplyModifiers("-i");
+    EXPECT_FALSE(re.Modifier('i'));
+    EXPECT_TRUE(re.Modifier('m'));
+    re.ApplyModifiers("I-M");
+    EXPECT_TRUE(re.Modifier('i'));
+    EXPECT_FALSE(re.Modifier('m'));
+    re.ApplyModifiers("-i-m-s-x-g");
+    EXPECT_FALSE(re.Modifier('g') || re.Modifier('i'));
+    try {
+        re.ApplyModifiers("mgq");
+        FAIL() << "no error";
+    } catch (const TRegexError& e) {
+        EXPECT_EQ(e.Code(), TRegexError::kBadModifier);
+    }
+    EXPECT_TRUE(re.Modifier('i') == false);  // unchanged after the error
+    EXPECT_THROW(re.SetModifier('q', true), TRegexError);
+}
+
+struct TErrorCase {
+    const char* pattern;
+    int code;
+    int position;
+};
+
+class PatternErrorTest : public ::testing::TestWithParam<TErrorCase> {};
+
+TEST_P(PatternErrorTest, CodeAndPosition) {
+    const TErrorCase& c = GetParam();
+    TRegex re(c.pattern);
+    try {
+        re.Exec("subject");
+        FAIL() << "no error for " << c.pattern;
+    } catch (const TRegexError& e) {
+        EXPECT_EQ(e.Code(), c.code) << c.pattern << ": " << e.what();
+        EXPECT_EQ(e.Position(), c.position) << c.pattern << ": " << e.what();
+        const std::string tail = " (pos " + std::to_string(c.position) + ")";
+        const std::string what = e.what();
+        EXPECT_EQ(what.substr(what.size() - tail.size()), tail);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Regex, PatternErrorTest, ::testing::Values(
+    TErrorCase{"ab(cd", TRegexError::kUnmatchedOpenParen, 3},
+    TErrorCase{"abc)", TRegexError::kUnmatchedCloseParen, 4},
+    TErrorCase{"a[bc", TRegexError::kUnmatchedBracket, 2},
+    TErrorCase{"[z-a]", TRegexError::kReversedRange, 2},
+    TErrorCase{"a\\xZ1", TRegexError::kBadHexCode, 2},
+    TErrorCase{"\\x{100}", TRegexError::kBadHexCode, 1},
+    TErrorCase{"a{123456789}", TRegexError::kQuantifierTooLarge, 2},
+    TErrorCase{"a{3,2}", TRegexError::kQuantifierReversed, 2},
+    TErrorCase{"a**", TRegexError::kNestedQuantifier, 3},
+    TErrorCase{"a{2}{3}", TRegexError::kNestedQuantifier, 5},
+    TErrorCase{"a*??", TRegexError::kNestedQuantifier, 4},
+    TErrorCase{"*a", TRegexError::kQuantifierFollowsNothing, 1},
+    TErrorCase{"a|+", TRegexError::kQuantifierFollowsNothing, 3},
+    TErrorCase{"(?i)*", TRegexError::kQuantifierFollowsNothing, 5},
+    TErrorCase{"(a*)*", TRegexError::kEmptyOperand, 5},
+    TErrorCase{"(a|)+", TRegexError::kEmptyOperand, 5},
+    TErrorCase{"x\\", TRegexError::kTrailingBackslash, 2},
+    TErrorCase{"(?iq)", TRegexError::kBadInlineModifier, 4},
+    TErrorCase{"(?:a)", TRegexError::kBadInlineModifier, 3},
+    TErrorCase{"a(?#x", TRegexError::kUnterminatedComment, 2}));
+
+TEST(RegexTest, SearchErrors) {
+    TRegex empty;
+    try {
+        empty.Exec("x");
+        FAIL();
+    } catch (const TRegexError& e) {
+        EXPECT_EQ(e.Code(), TRegexError::kNoPattern);
+    }
+    TRegex re("a");
+    try {
+        re.ExecNext();
+        FAIL();
+    } catch (const TRegexError& e) {
+        EXPECT_EQ(e.Code(), TRegexError::kNoInput);
+    }
+    EXPECT_FALSE(re.Exec("b"));
+    EXPECT_THROW(re.ExecNext(), TRegexError);
+    // Empty subjects are ordinary subjects.
+    TRegex anchors("^$");
+    EXPECT_TRUE(anchors.Exec(""));
+}
+
+TEST(RegexTest, CountedRepetitionsNestedTooDeep) {
+    // Ten nested counted groups are fine, eleven are refused at search time.
+    std::string ten = "ab", eleven;
+    for (int k = 0; k < 10; ++k) ten = "(" + ten + "){1,2}";
+    eleven = "(" + ten + "){1,2}";
+    TRegex ok(ten);
+    EXPECT_TRUE(ok.Exec("ab"));
+    TRegex bad(eleven);
+    EXPECT_NO_THROW(bad.Compile());
+    try {
+        bad.Exec("a");
+        FAIL();
+    } catch (const TRegexError& e) {
+        EXPECT_EQ(e.Code(), TRegexError::kLoopsTooDeep);
+    }
+}
+
+TEST(RegexTest, StepBudgetStopsCatastrophicBacktracking) {
+    TRegex re("(a|aa)+b");
+    const std::string subject(60, 'a');
+    try {
+        re.Exec(subject);
+        FAIL() << "finished in " << re.LastSteps() << " steps";
+    } catch (const TRegexError& e) {
+        EXPECT_EQ(e.Code(), TRegexError::kStepBudgetExhausted);
+    }
+    // The object stays usable, and a smaller budget is honoured.
+    EXPECT_TRUE(re.Exec("aab"));
+    TRegex quadratic("a.*b");
+    quadratic.SetStepBudget(100000);
+    const std::string many(200000, 'a');
+    EXPECT_THROW(quadratic.Exec(many), TRegexError);
+}
+
+TEST(RegexTest, BuiltInPatternsStayInsideTheBudgetOnOneMegabyte) {
+    std::string header;
+    while (header.size() < (1u << 20))
+        header += "Received: from relay" + std::to_string(header.size()) + " (x) by mx;\r\n\tTue, 1 Jan 2002\r\n";
+    header += "From: a@b.c\r\nSubject: " + std::string(300000, 'A') + ":" + std::string(300000, 'B') + "\r\n";
+    const char* fields[] = {"^From:(.*)(\r\n\\s+(.*))*", "^Received: (.*)(\r\n\\s+(.*))*",
+                            "^Subject:(.*)(\r\n\\s+(.*))*", "^ X-Sieve:(.*)(\r\n\\s+(.*))*"};
+    for (const char* f : fields) {
+        TRegex re(f, "mgi-r-s");
+        std::string text;
+        if (re.Exec(header))
+            do text += re.Match(0);
+            while (re.ExecNext());
+        // Field text of many Received lines: now the rule templates over it.
+        std::string flat;
+        for (char c : text)
+            if (c != '\r' && c != '\n') flat += c;
+        const char* rules[][2] = {{"relay", "mgi-r-s"},       {"\\Wrelay\\W", "mg-i-r-s"},
+                                  {"^(.)*:(\\s)*relay(\\s)*\\Z", "mg-i-r-s"}, {"\\Wzzz", "mg-i-r-s"},
+                                  {"zzz(\\W|$|\\s)", "mg-i-r-s"},
+                                  {"^(.)*:([A-Z\\d\\s\xC0-\xDF])+\\Z", "mg-ir-s"}};
+        for (auto& r : rules) {
+            TRegex rule(r[0], r[1]);
+            EXPECT_NO_THROW({
+                if (rule.Exec(flat))
+                    while (rule.ExecNext()) {
+                    }
+            }) << f << " / " << r[0];
+        }
+    }
+}
+
+TEST(RegexTest, EscapeRegexMeta) {
+    EXPECT_EQ(EscapeRegexMeta("a.b$&(x)|[y]{z}^?+*\\c-d"), "a\\.b\\$&\\(x\\)\\|\\[y\\]\\{z\\}\\^\\?\\+\\*\\\\c-d");
+    const std::string text = "1+1=2? (yes) [really] {ok} ^$ a.b|c*d\\e";
+    TRegex re(EscapeRegexMeta(text));
+    const std::string subject = "say " + text + "!";
+    ASSERT_TRUE(re.Exec(subject));
+    EXPECT_EQ(re.Match(0), text);
+}
+
+TEST(RegexTest, UnchangedPatternKeepsResultsUntilNextSearch) {
+    TRegex re("b+");
+    const std::string subject = "abbc";
+    ASSERT_TRUE(re.Exec(subject));
+    re.SetExpression("b+");
+    EXPECT_EQ(re.Match(0), "bb");
+    re.SetExpression("c");
+    EXPECT_EQ(re.Match(0), "");
+    EXPECT_TRUE(re.Exec(subject));
+    EXPECT_EQ(re.MatchPos(0), 3);
+}
+
+}  // namespace
