@@ -151,11 +151,18 @@ void TSocketBase::Disconnect() {
 
 int TSocketBase::ResolvePort(const std::string& port) {
     if (port.empty()) return 0;
-    servent entry{};
+    servent service{};
     servent* found = nullptr;
     char buffer[1024];
-    if (getservbyname_r(port.c_str(), "tcp", &entry, buffer, sizeof buffer, &found) == 0 && found)
+    if (getservbyname_r(port.c_str(), "tcp", &service, buffer, sizeof buffer, &found) == 0 && found)
         return ntohs(static_cast<uint16_t>(found->s_port));
+    // The names the program itself uses, for a system without a services table.
+    static const struct {
+        const char* name;
+        int port;
+    } known[] = {{"pop3", 110}, {"smtp", 25}, {"imap", 143}, {"imap2", 143}};
+    for (const auto& entry : known)
+        if (port == entry.name) return entry.port;
     if (port.size() > 5 || !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return 0;
     int value = std::stoi(port);
