@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/TAction.h"
+#include "core/UserInterface.h"
+#include "data/TTable.h"
+#include "i18n/Component.h"
+#include "i18n/Translator.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TFilter;
+
+// The filter data module: the user's categories and expressions, and the
+// built-in actions, rules and fields they refer to, with the editing actions.
+//
+// Ownership: the program creates exactly one TFilterDM at start-up (after the
+// central data module) and destroys it at the end; FilterDM() and
+// FilterEngine() reach it meanwhile. It owns the single filter engine, created
+// at the end of the start-up and destroyed with the module. Tests create their
+// own module inside a TTempHome; the newest live module is the one the two
+// functions return.
+//
+// Files (in the working directory): "Action.dat", "filters.dat", "Rules.dat",
+// "Fields.dat", "expr.dat". A file that does not load, or whose stored field
+// names differ from the declared ones, is deleted and recreated empty; the
+// built-in tables then get their rows again (ids 1, 2, ... in the listed
+// order, which exported files and the dialogs rely on).
+class TFilterDM {
+public:
+    // Opens the tables in order (actions, categories, rules, fields,
+    // expressions), refreshes the actions' enabled state, creates the engine.
+    // Throws TTableError when a file that passed the check cannot be loaded
+    // or a recreated file cannot be written.
+    TFilterDM();
+    // Writes every table with unsaved changes; errors are swallowed here, so
+    // call Close() first where they must be reported.
+    ~TFilterDM();
+    TFilterDM(const TFilterDM&) = delete;
+    TFilterDM& operator=(const TFilterDM&) = delete;
+
+    // Writes every table with unsaved changes; throws TTableError.
+    void Close();
+
+    // Declared in start-up order.
+    TTable cdsAction;          // id, Name
+    TTable cdsFilterCategory;  // id, NameCategory, idAction, Hits (+ NameAction)
+    TTable cdsRules;           // id, Name, RegularExpr, Result, FieldEnable, Modifier
+    TTable cdsFields;          // id, Name, RegularExpr, Modifier
+    TTable cdsExpr;            // id, idFilter, idRule, Content, CaseMatch, Fields, Hits (+ FieldStr, Rule)
+
+    // AddCategory, EditCategory, DeleteCategory, FindCategory, AddExpr,
+    // EditExpr, DeleteExpr, FindRule, FilterImport, FilterExport; category
+    // "FilterCategory".
+    TActionList Actions;
+
+    // The file dialogs of import and export.
+    TFileDialog OpenDialog;
+    TFileDialog SaveDialog;
+
+    // Tells whether a mail scan runs; while one does, the enabled state of the
+    // actions is left as the scan set it. Wired by the program; unset means no.
+    std::function<bool()> IsScanRunning;
+
+    TFilter& Engine() { return *engine_; }
+    TTranslator& Translator() { return *translator_; }
+
+    // True when the table's file exists, loads, and stores exactly the declared
+    // field names in the declared order (case-sensitive). Otherwise the file
+    // is deleted and the empty table is written to it at once; false.
+    static bool TableFileMatches(TTable& table);
+
+    // Renames the built-in rows from the language file ("Rules[n]", "Fields[n]",
+    // "Action[n]", n counted from 0 in table order); a missing key keeps the name.
+    void TranslatorLanguageChanged(TLanguage language);
+
+    // The enabled-state rules of the editing actions.
+    void dsFilterCategoryDataChange();
+    void dsExprDataChange();
+
+    // Execute handlers. Those that need a window ask the user-interface port;
+    // a cancelled dialog changes nothing.
+    void AddCategoryExecute();
+    void EditCategoryExecute();
+    void DeleteCategoryExecute();
+    void FindCategoryExecute();
+    void AddExprExecute();
+    void EditExprExecute();
+    void DeleteExprExecute();
+    void FilterImportExecute();
+    void FilterExportExecute();
+
+private:
+    void SetUpTables();
+    void SetUpActions();
+    void OpenTable(TTable& table, void (TFilterDM::*addBuiltIns)());
+    void AddBuiltInActions();
+    void AddBuiltInRules();
+    void AddBuiltInFields();
+    void CategoryCalcFields(TTable& table);
+    void ExprCalcFields(TTable& table);
+    void TranslateNames(TTable& table, const std::string& keyPrefix);
+    bool ScanRunning() const { return IsScanRunning && IsScanRunning(); }
+    void ShowError(const std::exception& error);
+    // The expression dialog for a new (editing false) or the current expression.
+    void RunRuleDialog(bool editing);
+
+    TBasicComponent component_;
+    std::unique_ptr<TTranslator> translator_;
+    TLanguageSubscription languageSubscription_;
+    std::unique_ptr<TFilter> engine_;  // last: goes before the tables
+};
+
+// The live filter module and its engine; throw std::logic_error when none exists.
+TFilterDM& FilterDM();
+TFilter& FilterEngine();
