@@ -116,7 +116,7 @@ public:
     // unchanged while ExecNext and the match accessors are used. Temporaries
     // are refused at compile time for that reason.
     bool Exec(std::string_view subject);
-    bool Exec(const char* subject) { return Exec(std::string_view(subject)); }
+    bool Exec(const char* subject) { return Exec(std::string_view(subject ? subject : "")); }
     bool Exec(std::string&&) = delete;
     // Searches again from the end of the last match, or one character further
     // when it was empty. Throws kNoInput unless the last search succeeded.
@@ -136,9 +136,8 @@ public:
     // Steps the last search took (for benchmarks and tests).
     std::int64_t LastSteps() const { return lastSteps_; }
 
-    struct TImpl;
-
 private:
+    struct TImpl;
     bool Search(std::size_t from);
     void EnsureCompiled();
 

@@ -214,7 +214,6 @@ private:
     }
 
     int ParsePiece() {
-        const std::size_t atomPos = i_;
         const int atom = ParseAtom();
         if (atom < 0) {
             SkipIgnorable();
@@ -246,7 +245,6 @@ private:
         if (AtQuantifier()) Fail(TRegexError::kNestedQuantifier, "nested quantifier", i_);
         if ((q == '*' || q == '+') && CanBeEmpty(atom))
             Fail(TRegexError::kEmptyOperand, "operand of * or + could be empty", qPos);
-        (void)atomPos;
         const int n = NewNode(NRepeat);
         nodes[n].kids = {atom};
         nodes[n].min = min;
@@ -319,13 +317,10 @@ private:
     }
 
     TByteSet FoldClosure(const TByteSet& s) const {
-        TByteSet r{};
+        TByteSet classes{}, r{};
         for (int c = 0; c < 256; ++c)
-            if (s[c]) r[c] = true;
-        for (int c = 0; c < 256; ++c)
-            if (r[c])
-                for (int d = 0; d < 256; ++d)
-                    if (fold_[d] == fold_[c]) r[d] = true;
+            if (s[c]) classes[fold_[c]] = true;
+        for (int c = 0; c < 256; ++c) r[c] = classes[fold_[c]];
         return r;
     }
 
@@ -419,7 +414,6 @@ private:
             const int lo = item(where);
             if (lo < 0) continue;
             if (Peek() == '-' && i_ + 1 < pat_.size() && pat_[i_ + 1] != ']') {
-                const std::size_t dash = i_;
                 ++i_;
                 std::size_t whereHi;
                 const int hi = item(whereHi);
@@ -429,7 +423,6 @@ private:
                     continue;
                 }
                 AddRange(s, lo, hi, where);
-                (void)dash;
                 continue;
             }
             s[lo] = true;
