@@ -33,6 +33,8 @@ std::vector<TFieldDef> BoxFields(bool delBox) {
                : F("idaction", T::Integer).Hidden(),
         F("idaccount", T::Integer).Hidden(),
         F("messagenum", T::Integer).Hidden(),
+        // What names the message on its server, checked before Process Mail deletes it.
+        F("uid", T::Memo).Hidden(),
     };
     if (delBox) f.push_back(F("Prichina", T::String, 100).Label("Reason").Width(50));
     return f;

@@ -39,6 +39,14 @@ std::string TMessageIdentities::IdentityOf(int messageNumber, const std::vector<
     return found != uids_.end() ? "uid:" + found->second : "fp:" + HeaderFingerprint(headerLines);
 }
 
+int TMessageIdentities::NumberOf(const std::string& identity) const {
+    if (identity.rfind("uid:", 0) != 0) return 0;
+    const std::string uid = identity.substr(4);
+    for (const auto& [number, known] : uids_)
+        if (known == uid) return number;
+    return 0;
+}
+
 std::string HeaderFingerprint(const std::vector<std::string>& headerLines) {
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
     for (const auto& line : headerLines) {

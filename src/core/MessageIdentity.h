@@ -15,6 +15,9 @@ public:
     // After Stat: the unique ids of every message, when the server gives them.
     void Read(TPop3Client& mailbox);
     std::string IdentityOf(int messageNumber, const std::vector<std::string>& headerLines) const;
+    // The number that the message with a "uid:" identity has now; 0 when it is
+    // gone or the identity is a fingerprint.
+    int NumberOf(const std::string& identity) const;
 
 private:
     std::unordered_map<int, std::string> uids_;

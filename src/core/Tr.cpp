@@ -1,3 +1,7 @@
 #include "core/Tr.h"
 
-std::string Tr(const std::string&, const std::string& englishDefault) { return englishDefault; }
+#include "i18n/Translator.h"
+
+std::string Tr(const std::string& key, const std::string& englishDefault) {
+    return AppTranslator().Translate(key, englishDefault);
+}

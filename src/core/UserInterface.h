@@ -97,6 +97,30 @@ public:
     virtual std::optional<TRuleDialogResult> RuleDialog(const TRuleDialogInput&) { return std::nullopt; }
     // The category search dialog: the entered text, or nothing when cancelled.
     virtual std::optional<std::string> FindCategoryDialog() { return std::nullopt; }
+
+    // What a scan or a processing run shows while it works: the retrieval
+    // status window (not modal), the main window's status panel and progress bar.
+    virtual void ShowRetrievalStatus(bool /*visible*/) {}
+    virtual void ShowStatusPanel(bool /*visible*/) {}
+    virtual void SetProgress(int /*position*/, int /*maximum*/) {}
+    // A scan filled the boxes anew: the InBox view rebuilds its account tabs
+    // and shows every row; both views reset their tick counts.
+    virtual void BoxesRefilled() {}
+    // The complaint window, modal, for the message fields set in the form.
+    virtual void ShowComplaintWindow(class TComplaintForm& /*form*/) {}
+
+    // The identity chooser ("Choose your identity"): shown after chooser.Show();
+    // its buttons call chooser.Select/Continue/NewIdentity. True when it closed
+    // accepted; the sign-in still takes only chooser.Chosen().
+    virtual bool ShowIdentityChooser(TIdentityChooser&) { return false; }
+    // The new-identity dialog, opened from the chooser; its "OK" closes it only
+    // when chooser.CheckNewIdentity passes.
+    virtual std::optional<TNewIdentity> ShowNewIdentityDialog(TIdentityChooser&) { return std::nullopt; }
+    // The change-password dialog; its "OK" closes it only when
+    // TDM::CheckChangePassword passes. The new password, or nothing.
+    virtual std::optional<std::string> ShowChangePasswordDialog() { return std::nullopt; }
+    // Closes the main window, which ends the program.
+    virtual void CloseMainWindow() {}
 };
 
 // A user interface that shows nothing and answers every question with its

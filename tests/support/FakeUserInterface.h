@@ -35,6 +35,22 @@ public:
     void SetClipboardText(const std::string& text) override { clipboard = text; }
     void SetCaption(const std::string& caption) override { captions.push_back(caption); }
 
+    bool statusWindowVisible = false;
+    int statusWindowShown = 0;
+    int progressPosition = 0, progressMaximum = 0;
+    int boxesRefilled = 0;
+    int complaintWindowShown = 0;
+    void ShowRetrievalStatus(bool visible) override {
+        statusWindowVisible = visible;
+        statusWindowShown += visible;
+    }
+    void SetProgress(int position, int maximum) override {
+        progressPosition = position;
+        progressMaximum = maximum;
+    }
+    void BoxesRefilled() override { ++boxesRefilled; }
+    void ShowComplaintWindow(TComplaintForm&) override { ++complaintWindowShown; }
+
     // Runs during every ProcessMessages call, so a test can press "Stop" mid-run.
     std::function<void(int call)> onProcessMessages;
 

@@ -1,5 +1,7 @@
 #include "support/TempHome.h"
 
+#include "i18n/Translator.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,19 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Tests read English texts whatever the machine's locale; a test that needs
+// another locale sets it itself.
+const bool kEnglishLocale = [] {
+    setenv("LANG", "C", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    return true;
+}();
+
+}  // namespace
 
 TTempHome::TTempHome() {
     const char* base = std::getenv("TARNWICK_TEST_TMP");
@@ -26,6 +41,8 @@ TTempHome::TTempHome() {
 }
 
 TTempHome::~TTempHome() {
+    // The next home reads its own language settings.
+    ResetAppTranslator();
     std::error_code ec;
     fs::current_path(previousDir_, ec);
     if (hadHome_)

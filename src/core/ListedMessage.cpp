@@ -1,0 +1,118 @@
+// The commands on one listed message, and what the mail commands share.
+#include "core/MailCommands.h"
+
+#include "complaints/ComplaintForm.h"
+#include "core/DataModule.h"
+#include "core/Tr.h"
+#include "core/UserInterface.h"
+#include "mail/Mailbox.h"
+#include "parsing/TMailMessage.h"
+#include "parsing/TMessaging.h"
+
+TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filters)
+    : dm_(dm), complaint_(complaint), filters_(filters) {
+    SetUpActions();
+}
+
+void TMailCommands::SetUpActions() {
+    auto boxAction = [this](const char* name, const char* caption, const char* category, TTable& box,
+                            void (TMailCommands::*execute)()) {
+        TAction& action = dm_.Actions.Add(name, Tr(std::string("DM.") + name, caption), category);
+        action.OnExecute = [this, execute](TAction&) { (this->*execute)(); };
+        action.OnUpdate = [this, &box](TAction& a) { a.SetEnabled(!box.IsEmpty() && dm_.Idle); };
+    };
+    TAction& receive = dm_.Actions.Add("ReceiveIdentityMail", Tr("DM.ReceiveIdentityMail", "Receive Mail"), "InBox");
+    receive.OnExecute = [this](TAction&) { ReceiveIdentityMailExecute(); };
+    receive.OnUpdate = [this](TAction& a) { a.SetEnabled(dm_.Idle && !dm_.NotLoggedIn); };
+    TAction& process = dm_.Actions.Add("ProcessMail", Tr("DM.ProcessMail", "Process Mail"), "InBox");
+    process.OnExecute = [this](TAction&) { ProcessMailExecute(); };
+    process.OnUpdate = [this](TAction& a) { ProcessMailUpdate(a); };
+    TAction& run = dm_.Actions.Add("RunMailClient", Tr("DM.RunMailClient", "Process&&Run"), "InBox");
+    run.OnExecute = [this](TAction&) { RunMailClientExecute(); };
+    run.OnUpdate = [this](TAction& a) { ProcessMailUpdate(a); };
+    boxAction("RetrieveBody", "Retrieve body", "InBox", dm_.cdsInBox, &TMailCommands::RetrieveBodyExecute);
+    boxAction("DelRetrieveBody", "Retrieve body", "Friends", dm_.cdsDelBox, &TMailCommands::DelRetrieveBodyExecute);
+    boxAction("Complain", "Complain", "InBox", dm_.cdsInBox, &TMailCommands::ComplainExecute);
+    boxAction("DelBoxComplain", "Complain", "Friends", dm_.cdsDelBox, &TMailCommands::DelBoxComplainExecute);
+}
+
+TAccountValues TMailCommands::CurrentAccount() const {
+    const TTable& a = dm_.cdsAccounts;
+    TAccountValues v;
+    v.id = a.AsInteger("id");
+    v.description = a.AsString("description");
+    v.host = a.AsString("host");
+    v.port = static_cast<int>(a.AsInteger("port"));
+    v.proto = a.AsString("proto");
+    v.login = a.AsString("login");
+    v.password = TDM::ScramblePassword(a.AsString("password"), v.login, false);
+    v.smtpHost = a.AsString("smtp_host");
+    v.smtpPort = static_cast<int>(a.AsInteger("smtp_host_port"));
+    v.email = a.AsString("email");
+    return v;
+}
+
+bool TMailCommands::LocateAccount(std::int64_t id) { return id > 0 && dm_.cdsAccounts.Locate("id", id); }
+
+void TMailCommands::FillMailbox(TPop3Client& mailbox, const TAccountValues& account) const {
+    mailbox.Host = account.host;
+    mailbox.Port = std::to_string(account.port);
+    mailbox.AuthType = AuthUserPass;
+    mailbox.Username = account.login;
+    mailbox.Password = account.password;
+}
+
+namespace {
+
+// A row whose account is gone (deleted, or another identity signed in) is
+// never served from another account.
+void ShowAccountMissing() {
+    UserInterface().MessageBox(
+        Tr("DM.AccountMissing", "The account of this message is not available; sign in to its identity first."),
+        Tr("Error", "Error"), TMsgIcon::Error, mbOK);
+}
+
+}  // namespace
+
+void TMailCommands::RetrieveBody(TTable& box) {
+    if (box.IsEmpty()) return;
+    if (!LocateAccount(box.AsInteger("idaccount"))) return ShowAccountMissing();
+    TUserInterface& ui = UserInterface();
+    ui.SetCursor(TCursor::Wait);
+    const TAccountValues account = CurrentAccount();
+    {
+        auto mailbox = CreateMailbox(account.proto);
+        FillMailbox(*mailbox, account);
+        TMailMessage message;
+        std::vector<std::string> lines;
+        if (mailbox->Login() && mailbox->Retr(static_cast<int>(box.AsInteger("messagenum"))))
+            message.RawLines = mailbox->FullResult;
+        std::string text;
+        for (const auto& line : TMessaging().HeaderLines(message)) text += line + "\r\n";
+        text += "\n\r";
+        box.Edit();
+        box.SetValue("header", text);
+        box.Post();
+        // Freed without signing off: nothing marked, nothing deleted.
+    }
+    ui.SetCursor(TCursor::Default);
+}
+
+void TMailCommands::RetrieveBodyExecute() { RetrieveBody(dm_.cdsInBox); }
+void TMailCommands::DelRetrieveBodyExecute() { RetrieveBody(dm_.cdsDelBox); }
+
+void TMailCommands::Complain(TTable& box) {
+    if (box.IsEmpty()) return;
+    if (!LocateAccount(box.AsInteger("idaccount"))) return ShowAccountMissing();
+    complaint_.MessageText = box.AsString("header");
+    complaint_.MessageFrom = box.AsString("from");
+    complaint_.MessageDate = box.IsNull("date") ? "" : MessageDateText(box.AsDateTime("date"));
+    complaint_.AccountId = box.AsInteger("idaccount");
+    complaint_.MessageNumber = box.AsInteger("messagenum");
+    complaint_.SenderAddress = dm_.cdsAccounts.AsString("email");
+    complaint_.MessageSubject = box.AsString("subject");
+    UserInterface().ShowComplaintWindow(complaint_);
+}
+
+void TMailCommands::ComplainExecute() { Complain(dm_.cdsInBox); }
+void TMailCommands::DelBoxComplainExecute() { Complain(dm_.cdsDelBox); }

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core/AccountValues.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TDM;
+class TTable;
+class TAction;
+class TComplaintForm;
+class TFilterDM;
+class TPop3Client;
+
+// The header copy that Process Mail forwards for a message caught with action 4:
+// marked "X-Tarnwick: Filtered" (the next scan leaves it alone), subject
+// prefixed with "Filtered:".
+std::vector<std::string> FilteredHeaderCopy(const std::string& header);
+
+// The mail commands of the data module: Receive Mail (the header scan), Process
+// Mail (deletion on the servers, forwarded headers, error messages) and the
+// commands on one listed message. They add their actions to the module's list
+// (ReceiveIdentityMail, ProcessMail, RunMailClient, RetrieveBody,
+// DelRetrieveBody, Complain, DelBoxComplain).
+//
+// Source files: ReceiveMail.cpp, ProcessMail.cpp, ListedMessage.cpp.
+class TMailCommands {
+public:
+    // filters may be null (no filter module: nothing is caught by a filter).
+    TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filters);
+    TMailCommands(const TMailCommands&) = delete;
+    TMailCommands& operator=(const TMailCommands&) = delete;
+
+    // --- Receive Mail
+    void ReceiveIdentityMailExecute();
+    // Whether a blacklist entry occurs in the address, without regard to case.
+    bool IsBlacklisted(const std::string& address);
+    // Makes the commands that must not run during a scan (un)available.
+    void EnableActions(bool enabled);
+
+    // --- Process Mail
+    void DoProcessMail();
+    void ForwardFilteredHeaders();
+    void ProcessMailExecute();
+    void RunMailClientExecute();
+    void ProcessMailUpdate(TAction& action);
+
+    // What Process Mail would do with each DelBox row, in the order it visits
+    // them, without contacting any server.
+    struct TPlannedRow {
+        std::int64_t idaccount = 0;
+        std::string account;  // description, empty when the account is gone
+        std::int64_t messagenum = 0;
+        std::int64_t idaction = 0;
+        std::string from, subject, reason;
+    };
+    std::vector<TPlannedRow> PlanProcessMail();
+
+    // --- commands on a listed message
+    void RetrieveBodyExecute();
+    void DelRetrieveBodyExecute();
+    void ComplainExecute();
+    void DelBoxComplainExecute();
+
+    // The values of the current account row, password made readable.
+    TAccountValues CurrentAccount() const;
+
+private:
+    void SetUpActions();
+    void ScanAccount(class TScanState& scan);
+    void ScanMessage(class TScanState& scan, TPop3Client& mailbox, int number);
+    struct TVerdict {
+        int result = -1;        // -1 accepted, otherwise an action id
+        bool byLists = false;   // decided by the friends list or the blacklist
+        bool engineError = false;
+        std::string reason;
+    };
+    TVerdict Classify(const std::string& address, const std::string& header);
+    bool LocateAccount(std::int64_t id);
+    void FillMailbox(TPop3Client& mailbox, const TAccountValues& account) const;
+    void RetrieveBody(TTable& box);
+    void Complain(TTable& box);
+
+    TDM& dm_;
+    TComplaintForm& complaint_;
+    TFilterDM* filters_;
+    int progress_ = 0;
+};

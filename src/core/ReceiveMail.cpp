@@ -1,0 +1,230 @@
+// Receive Mail: the header scan of the signed-in identity's accounts.
+#include "core/MailCommands.h"
+
+#include "core/DataModule.h"
+#include "core/MessageIdentity.h"
+#include "core/Tr.h"
+#include "core/UserInterface.h"
+#include "filtering/FilterEngine.h"
+#include "filtering/dmfilters.h"
+#include "mail/Mailbox.h"
+#include "parsing/TMailMessage.h"
+#include "parsing/TMessaging.h"
+#include "parsing/TextOps.h"
+#include "platform/CodePage.h"
+
+#include <charconv>
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (auto& c : text) c = static_cast<char>(CodePageUpper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string ErrorWord() { return Tr("Error", "Error"); }
+
+long long LeadingNumber(const std::string& text) {
+    long long n = 0;
+    std::from_chars(text.data(), text.data() + text.size(), n);
+    return n;
+}
+
+}  // namespace
+
+// What one scan keeps from message to message.
+class TScanState {
+public:
+    TMailMessage message;
+    TMessaging messaging;
+    std::vector<std::string> sizes;
+    TMessageIdentities identities;
+    long long size = 0;  // the last size read; kept when the listing has none
+    TAccountValues account;
+};
+
+void TMailCommands::ReceiveIdentityMailExecute() {
+    if (dm_.IsMailClientRunning()) return;
+    dm_.Idle = false;
+    EnableActions(false);
+    TUserInterface& ui = UserInterface();
+    ui.ShowRetrievalStatus(true);
+    progress_ = 0;
+    ui.SetProgress(0, 0);
+    ui.ShowStatusPanel(true);
+    ui.ProcessMessages();
+
+    dm_.cdsInBox.EmptyTable();
+    dm_.cdsDelBox.EmptyTable();
+    TStatusLog& log = dm_.StatusLog;
+    log.Clear();
+    log.Add(ReplaceAll(Tr("ReceivingIdentityMailCaption", "Receiving \"<%IdentityName>\" identity mail"),
+                       "<%IdentityName>", dm_.cdsIdentities.AsString("username")));
+    log.Add("");
+
+    {
+        TScanState scan;
+        for (dm_.cdsAccounts.First(); !dm_.cdsAccounts.Eof() && !dm_.Idle; dm_.cdsAccounts.Next())
+            ScanAccount(scan);
+        if (TAction* receive = dm_.Actions.Find("ReceiveIdentityMail")) receive->SetEnabled(true);
+        log.Add(Tr("Done", "Done"));
+    }
+
+    ui.ShowStatusPanel(false);
+    ui.ShowRetrievalStatus(false);
+    EnableActions(true);
+    dm_.Idle = true;
+    if (TAction* status = dm_.Actions.Find("UpdateStatus")) status->Execute();
+    ui.BoxesRefilled();
+}
+
+void TMailCommands::ScanAccount(TScanState& scan) {
+    TStatusLog& log = dm_.StatusLog;
+    TUserInterface& ui = UserInterface();
+    scan.account = CurrentAccount();
+    auto mailbox = CreateMailbox(scan.account.proto);
+    log.SetAccountDesc(scan.account.description);
+    FillMailbox(*mailbox, scan.account);
+    mailbox->Timeout = 100000;
+
+    log.Add(Tr("Login_Message", "Login") + " " + mailbox->Username + "@" + mailbox->Host);
+    ui.ProcessMessages();
+    if (!mailbox->Login()) {
+        log.Append(ErrorWord());
+        return;
+    }
+    log.Append("Ok");
+    log.Add(Tr("Status_Information", "Status Information"));
+    log.ScrollToEnd();
+    if (!mailbox->Stat()) return;  // freeing the mailbox closes the connection
+
+    const int count = static_cast<int>(mailbox->StatCount);
+    ui.SetProgress(progress_, count);
+    log.Append("Ok");
+    log.SetMessageCount(mailbox->StatCount);
+    log.SetTotalSize(mailbox->StatSize);
+    log.Add(Tr("Message_Size_Listing", "Message Size Listing"));
+    log.ScrollToEnd();
+    mailbox->List(0);
+    log.Append("Ok");
+    log.ScrollToEnd();
+    scan.sizes = mailbox->FullResult;
+    scan.identities.Read(*mailbox);
+
+    for (int i = 1; i <= count && !dm_.Idle; ++i) ScanMessage(scan, *mailbox, i);
+
+    mailbox->Logout();
+    log.Add(Tr("Logout_Message", "Logout"));
+    log.Add("");
+    ui.ProcessMessages();
+}
+
+void TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int number) {
+    TStatusLog& log = dm_.StatusLog;
+    TUserInterface& ui = UserInterface();
+    scan.message.Reset();
+    if (!scan.sizes.empty() && static_cast<size_t>(number) <= scan.sizes.size())
+        scan.size = LeadingNumber(TextAfter(scan.sizes[number - 1], " "));
+
+    std::string line = Tr("Retrieving_Msg_No", "Retrieving message #<%msgnum> (<%msgsize>b size)");
+    line = ReplaceAll(ReplaceAll(line, "<%msgnum>", std::to_string(number)), "<%msgsize>", std::to_string(scan.size));
+    log.Add(line);
+    ui.ProcessMessages();
+    if (!mailbox.Top(number, 0)) {
+        log.Append(ErrorWord());
+        log.ScrollToEnd();
+        return;
+    }
+    log.Append("Ok");
+    log.ScrollToEnd();
+    ui.SetProgress(++progress_, static_cast<int>(mailbox.StatCount));
+    ui.ProcessMessages();
+
+    scan.message.RawLines = mailbox.FullResult;
+    try {
+        scan.message.Parse();
+    } catch (...) {
+        // An unreadable header is classified with whatever was parsed.
+    }
+    const TMailHeader& header = scan.message.HeaderInfo;
+    if (header.CustomValue("X-Tarnwick") == "Filtered") return;
+
+    const bool attachment = Upper(TextBefore(header.CustomValue("Content-Type"), ";")) == "MULTIPART/MIXED";
+    std::string headerText;
+    for (const auto& decoded : scan.messaging.HeaderLines(scan.message)) headerText += decoded + "\r\n";
+    const std::string address = AddressOf(header.FromText);
+
+    TVerdict verdict = Classify(address, headerText);
+    // A filter set that cannot be evaluated keeps the message: it stays in the InBox.
+    if (verdict.engineError) log.Append(ErrorWord());
+    const bool accepted = verdict.result < 1;
+    TTable& target = accepted ? dm_.cdsInBox : dm_.cdsDelBox;
+    if (accepted) verdict.reason.clear();
+    else if (verdict.reason.empty() && filters_)
+        verdict.reason = FilterEngine().Reason;
+
+    target.Append();
+    target.SetValue("size", static_cast<std::int64_t>(scan.size));
+    target.SetValue("from", header.FromText);
+    target.SetValue("attachment", attachment);
+    target.SetValue("subject", header.SubjectText);
+    if (!header.ToItems.empty()) target.SetValue("to", header.ToItems.front());
+    target.SetValue("date", header.DateValue);
+    target.SetValue("organization", header.OrganizationText);
+    target.SetValue("idaccount", scan.account.id);
+    target.SetValue("messagenum", std::int64_t{number});
+    target.SetValue("header", headerText);
+    target.SetValue("uid", scan.identities.IdentityOf(number, mailbox.FullResult));
+    target.SetValue("idaction", std::int64_t{verdict.byLists ? -1 : verdict.result});
+    if (!accepted && !verdict.reason.empty()) target.SetValue("Prichina", verdict.reason);
+    target.Post();
+}
+
+TMailCommands::TVerdict TMailCommands::Classify(const std::string& address, const std::string& header) {
+    TVerdict verdict;
+    if (!address.empty() && dm_.cdsFriends.Locate("name", address, true)) {
+        verdict.byLists = true;
+        return verdict;
+    }
+    if (IsBlacklisted(address)) {
+        verdict = {1, true, false, Tr("ContainsInBlackList", "Contains in BlackList")};
+        return verdict;
+    }
+    if (!filters_) return verdict;
+    const auto evaluation = FilterEngine().TryEvaluate(header);
+    verdict.engineError = evaluation.outcome == TFilter::TOutcome::EngineError;
+    if (evaluation.outcome == TFilter::TOutcome::Caught) verdict.result = evaluation.actionId;
+    return verdict;
+}
+
+bool TMailCommands::IsBlacklisted(const std::string& address) {
+    TTable& list = dm_.cdsBlackList;
+    const std::string upperAddress = Upper(address);
+    list.DisableControls();
+    bool found = false;
+    for (list.First(); !list.Eof() && !found; list.Next()) {
+        // An empty entry would match every sender; it matches none.
+        const std::string name = list.AsString("name");
+        if (!name.empty() && upperAddress.find(Upper(name)) != std::string::npos) found = true;
+        if (found) break;
+    }
+    list.EnableControls();
+    return found;
+}
+
+void TMailCommands::EnableActions(bool enabled) {
+    static const char* const moduleActions[] = {
+        "AddToFilter", "RetrieveBody", "Complain",      "DelRetrieveBody", "ReceiveIdentityMail",
+        "ProcessMail", "RunMailClient", "CustomizeActionBars", "AddAccount", "DeleteAccount",
+        "ApplyAcc",    "AddBlackList", "BlackListRemove", "FriendsRemove", "AddFriends",
+        "DelBoxComplain"};
+    for (const char* name : moduleActions)
+        if (TAction* action = dm_.Actions.Find(name)) action->SetEnabled(enabled);
+    if (filters_)
+        for (const auto& action : filters_->Actions.Items()) action->SetEnabled(enabled);
+    if (!enabled) return;
+    // The availability rules refine what was switched on.
+    for (const auto& action : dm_.Actions.Items()) action->Update();
+    if (filters_)
+        for (const auto& action : filters_->Actions.Items()) action->Update();
+}
