@@ -7,7 +7,9 @@ bool IsBlankText(const std::string& text) {
 }
 
 std::string ScramblePassword(const std::string& text, const std::string& key, bool encode) {
-    if (IsBlankText(text)) return text;
+    // A scrambled password may consist of control characters alone: it is not blank.
+    const bool scrambled = !encode && text.size() > 1 && text.front() == kScrambledPasswordMark;
+    if (!scrambled && IsBlankText(text)) return text;
     if (text.front() != (encode ? kPlainPasswordMark : kScrambledPasswordMark)) return text;
     unsigned k = 0;
     for (unsigned char c : key) k = (k + c) % 256;
