@@ -341,3 +341,37 @@ TEST_F(TMailRunTest, ComplainHandsTheRowsFieldsToTheComplaintWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMailRunTest, ADamagedRuleKeepsTheMessageAndTheScanGoesOn) {
+    TTestMailbox box({Message("a@b.test", "first"), Message("c@d.test", "second")});
+    AddFilter("Broken", 1, "anything");
+    // A damaged rules table: the pattern of "Contains" no longer compiles.
+    auto& rules = filters->cdsRules;
+    ASSERT_TRUE(rules.Locate("id", std::int64_t{1}));
+    rules.Edit();
+    rules.SetValue("RegularExpr", std::string("($&"));
+    rules.Post();
+    FilterEngine().CacheStale = true;
+    AddAccount("Main", "POP3", box);
+    commands->ReceiveIdentityMailExecute();
+    EXPECT_EQ(Rows(dm.cdsInBox).size(), 2u);
+    EXPECT_TRUE(dm.cdsDelBox.IsEmpty());
+    const auto log = LogTexts();
+    ASSERT_EQ(log.size(), 10u) << ::testing::PrintToString(log);
+    EXPECT_EQ(log[5].substr(log[5].size() - 8), "Ok Error");
+    EXPECT_EQ(log[6].substr(log[6].size() - 8), "Ok Error");
+}
+
+TEST_F(TMailRunTest, AnAccountWithoutAMailboxKindIsAFailedSignIn) {
+    TTestMailbox box({Message("a@b.test", "never read")});
+    AddAccount("Odd", "XYZ", box);
+    commands->ReceiveIdentityMailExecute();
+    const auto log = LogTexts();
+    ASSERT_EQ(log.size(), 4u) << ::testing::PrintToString(log);
+    EXPECT_EQ(log[2], "Login " + box.User() + "@" + servers->Host + " | Error");
+    EXPECT_TRUE(dm.cdsInBox.IsEmpty());
+}
+
+}  // namespace
