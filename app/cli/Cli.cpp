@@ -378,8 +378,8 @@ std::vector<TCommand> Commands() {
         {"proto", "PROTO", "POP3 (default), IMAP or AOL"},
         {"login", "NAME", "the account's user name (required)"},
         {"account-password-fd", "N",
-         "read the account's password from file descriptor N; when N is also the identity's, the line after "
-         "the identity's password"},
+         "read the account's password from file descriptor N; when N is also the identity's and the identity "
+         "has a password, the line after that one"},
         {"smtp-host", "HOST", "the outgoing server"},
         {"smtp-port", "N", "its port (default 25)"},
         {"email", "ADDRESS", "the account's own address (required)"},
