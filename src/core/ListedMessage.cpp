@@ -5,6 +5,7 @@
 #include "core/DataModule.h"
 #include "core/Tr.h"
 #include "core/UserInterface.h"
+#include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"
 #include "parsing/TMailMessage.h"
 #include "parsing/TMessaging.h"
@@ -12,6 +13,7 @@
 TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filters)
     : dm_(dm), complaint_(complaint), filters_(filters) {
     SetUpActions();
+    if (filters_) filters_->IsScanRunning = [this] { return !dm_.Idle; };
 }
 
 void TMailCommands::SetUpActions() {

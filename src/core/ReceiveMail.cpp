@@ -110,6 +110,7 @@ void TMailCommands::ScanAccount(TScanState& scan) {
     log.ScrollToEnd();
     scan.sizes = mailbox->FullResult;
     scan.identities.Read(*mailbox);
+    mailbox->PrefetchHeaders(1, count);
 
     for (int i = 1; i <= count && !dm_.Idle; ++i) ScanMessage(scan, *mailbox, i);
 

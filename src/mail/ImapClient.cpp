@@ -190,6 +190,19 @@ bool TImapClient::FetchHeader(int n, std::vector<std::string>& lines) {
     return ok;
 }
 
+bool TImapClient::FetchHeaders(int first, int last, std::map<int, std::vector<std::string>>& headers) {
+    headers.clear();
+    const bool ok = SendCommand("FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (RFC822.HEADER)") == "OK";
+    for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
+        const std::string& line = FullResult[i];
+        if (!StartsWith(line, "* ") || line.empty() || line.back() != '}') continue;
+        const long long n = ParseDecimal(TextBefore(std::string_view(line).substr(2), " "), -1);
+        if (n >= first && n <= last) headers[static_cast<int>(n)] = SplitLines(FullResult[i + 1]);
+        ++i;
+    }
+    return ok;
+}
+
 long long TImapClient::FetchSize(int n) {
     if (SendCommand("FETCH " + std::to_string(n) + " (RFC822.SIZE)") != "OK") return -1;
     for (const std::string& raw : FullResult) {
@@ -237,6 +250,8 @@ bool TIMAP::Outcome(bool ok) {
 }
 
 bool TIMAP::Login() {
+    headers_.clear();
+    prefetchLast_ = 0;
     imap_->Host = Host;
     imap_->Username = Username;
     imap_->Password = Password;
@@ -249,6 +264,8 @@ bool TIMAP::Login() {
 }
 
 void TIMAP::Logout() {
+    headers_.clear();
+    prefetchLast_ = 0;
     if (!imap_->SelectedFolder.empty()) imap_->CloseMailbox();
     imap_->Logout();
     marked_.clear();
@@ -293,7 +310,25 @@ bool TIMAP::Dele(int n) {
     return Outcome(ok);
 }
 
-bool TIMAP::Top(int n, int) { return Outcome(imap_->FetchHeader(n, FullResult)); }
+bool TIMAP::Top(int n, int) {
+    constexpr int kBatch = 64;
+    if (!headers_.count(n) && n <= prefetchLast_) {
+        headers_.clear();
+        imap_->FetchHeaders(n, std::min(prefetchLast_, n + kBatch - 1), headers_);
+    }
+    if (auto found = headers_.find(n); found != headers_.end()) {
+        FullResult = std::move(found->second);
+        headers_.erase(found);
+        Outcome(true);
+        return true;
+    }
+    return Outcome(imap_->FetchHeader(n, FullResult));
+}
+
+void TIMAP::PrefetchHeaders(int first, int last) {
+    headers_.clear();
+    prefetchLast_ = first >= 1 && last >= first ? last : 0;
+}
 
 bool TIMAP::Uidl(int n) {
     FullResult.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -28,6 +29,8 @@ public:
     bool ClearDeleted(int n);
     bool FetchMessage(int n, std::vector<std::string>& lines);
     bool FetchHeader(int n, std::vector<std::string>& lines);
+    // The headers of messages first..last in one command, by number.
+    bool FetchHeaders(int first, int last, std::map<int, std::vector<std::string>>& headers);
     // The size of message n, or -1.
     long long FetchSize(int n);
     // The UID of message n, or -1.
@@ -90,6 +93,7 @@ public:
     bool Dele(int n) override;
     bool Top(int n, int lines) override;
     bool Uidl(int n) override;
+    void PrefetchHeaders(int first, int last) override;
 
     TImapClient& Client() { return *imap_; }
 
@@ -97,4 +101,7 @@ private:
     bool Outcome(bool ok);
     std::unique_ptr<TImapClient> imap_;
     std::set<int> marked_;
+    // Headers fetched ahead for the Top calls announced by PrefetchHeaders.
+    std::map<int, std::vector<std::string>> headers_;
+    int prefetchLast_ = 0;
 };

@@ -24,6 +24,7 @@ public:
     bool Dele(int) override { return Fail(); }
     bool Top(int, int) override { return Fail(); }
     bool Uidl(int) override { return Fail(); }
+    void PrefetchHeaders(int, int) override {}
 
 private:
     bool Fail();

@@ -24,6 +24,9 @@ std::string ApopDigest(const std::string& timeStamp, const std::string& password
 }
 
 bool TPop3Client::Connect() {
+    inFlight_.clear();
+    prefetchNext_ = prefetchLast_ = 0;
+    pipelining_ = -1;
     StatCount = 0;
     StatSize = 0;
     socket_->Disconnect();
@@ -57,6 +60,7 @@ bool TPop3Client::ReadReply(bool multiLine) {
 }
 
 bool TPop3Client::SendCommand(const std::string& command, bool multiLine) {
+    DrainPipeline();
     socket_->SendText(command + "\r\n");
     if (socket_->LastError != 0) {
         FullResult.clear();
@@ -119,7 +123,59 @@ bool TPop3Client::Retr(int n) { return SendCommand("RETR " + std::to_string(n), 
 bool TPop3Client::Dele(int n) { return SendCommand("DELE " + std::to_string(n), false); }
 
 bool TPop3Client::Top(int n, int lines) {
+    if (lines == 0 && prefetchLast_ > 0) {
+        if (!inFlight_.empty() && inFlight_.front() != n) DrainPipeline();
+        if (inFlight_.empty() && n >= prefetchNext_ && n <= prefetchLast_) {
+            prefetchNext_ = n;
+            FillPipeline();
+        }
+        if (!inFlight_.empty() && inFlight_.front() == n) {
+            inFlight_.pop_front();
+            const bool ok = ReadReply(true);
+            FillPipeline();
+            return ok;
+        }
+    }
     return SendCommand("TOP " + std::to_string(n) + " " + std::to_string(lines), true);
+}
+
+void TPop3Client::PrefetchHeaders(int first, int last) {
+    DrainPipeline();
+    prefetchNext_ = prefetchLast_ = 0;
+    if (pipelining_ < 0) {
+        pipelining_ = 0;
+        if (SendCommand("CAPA", true))
+            for (const std::string& line : FullResult)
+                if (UpperAscii(TrimText(line)) == "PIPELINING") pipelining_ = 1;
+    }
+    if (pipelining_ == 1 && first >= 1 && last >= first) {
+        prefetchNext_ = first;
+        prefetchLast_ = last;
+    }
+}
+
+// Keeps a few TOP commands on their way, so the server's answers follow one
+// another without a round trip each.
+void TPop3Client::FillPipeline() {
+    constexpr std::size_t kWindow = 16;
+    std::string commands;
+    while (inFlight_.size() < kWindow && prefetchNext_ <= prefetchLast_) {
+        commands += "TOP " + std::to_string(prefetchNext_) + " 0\r\n";
+        inFlight_.push_back(prefetchNext_++);
+    }
+    if (commands.empty()) return;
+    socket_->SendText(commands);
+    if (socket_->LastError != 0) {
+        inFlight_.clear();
+        prefetchLast_ = 0;
+    }
+}
+
+void TPop3Client::DrainPipeline() {
+    while (!inFlight_.empty()) {
+        inFlight_.pop_front();
+        if (!ReadReply(true) && socket_->LastError != 0) inFlight_.clear();
+    }
 }
 
 bool TPop3Client::Uidl(int n) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,12 @@ public:
     virtual bool Top(int n, int lines);
     virtual bool Uidl(int n);
 
+    // Announces that Top(n, 0) will follow for n = first, first+1 ... last, so
+    // that the headers can be asked for ahead (POP3 pipelining when the server
+    // offers it, one FETCH for a range on IMAP). Results are as without it;
+    // any other command first takes in what is still on its way.
+    virtual void PrefetchHeaders(int first, int last);
+
     TPop3AuthType AuthType = AuthAny;
     int Timeout = 300000;
     std::string Host = "localhost";
@@ -66,7 +73,14 @@ protected:
     bool ReadReply(bool multiLine);
 
 private:
+    void FillPipeline();
+    void DrainPipeline();
+
     std::unique_ptr<TTcpSocket> socket_;
+    // TOP commands sent whose replies are still to be read, in order.
+    std::deque<int> inFlight_;
+    int prefetchNext_ = 0, prefetchLast_ = 0;
+    int pipelining_ = -1;  // unknown, no, yes: from the server's CAPA
 };
 
 // The APOP digest: MD5 of time stamp and password, 32 lower-case hex digits.
