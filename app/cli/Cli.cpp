@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "CliUserInterface.h"
+#include "MailRun.h"
 #include "core/DataModule.h"
 #include "core/Scramble.h"
 #include "data/TTableError.h"
@@ -65,7 +66,8 @@ struct TCommand {
     bool needsSignIn = false;
     std::string details;
     std::function<int(TContext&, const TParsed&)> run;
-    std::string Name() const { return group + " " + verb; }
+    // A command of one word ("check") has an empty verb.
+    std::string Name() const { return verb.empty() ? group : group + " " + verb; }
 };
 
 long ParseNumber(const std::string& option, const std::string& text, long low, long high, const char* what) {
@@ -384,7 +386,23 @@ std::vector<TCommand> Commands() {
         {"smtp-port", "N", "its port (default 25)"},
         {"email", "ADDRESS", "the account's own address (required)"},
     };
+    const std::vector<TOption> checkOptions = {{"verbose", nullptr, "print the log of the scan too"}};
+    const std::vector<TOption> processOptions = {
+        {"verbose", nullptr, "print the logs of the scan and of the processing too"},
+        {"dry-run", nullptr, "show what would be deleted, bounced and forwarded; change nothing on any server"},
+    };
     std::vector<TCommand> commands = {
+        {"check", "", "", "Receive Mail: scan the signed-in identity's accounts and list InBox and DelBox",
+         checkOptions, 0, 0, true,
+         "Each row: account, sender, subject, size, date; DelBox rows also the action and the reason. "
+         "Nothing changes on the servers.",
+         [](TContext& c, const TParsed& p) { return RunCheck(c.dm, p.Has("verbose")); }},
+        {"process", "", "", "check, then Process Mail: delete the DelBox messages on their servers",
+         processOptions, 0, 0, true,
+         "Messages caught with \"kill after error message\" get the error message first, those caught with "
+         "\"kill and send header\" have their header forwarded to the account's own address. A message that "
+         "changed on the server since the scan is never deleted. Exit status 1 when a message was kept.",
+         [](TContext& c, const TParsed& p) { return RunProcess(c.dm, p.Has("verbose"), p.Has("dry-run")); }},
         {"identity", "add", "NAME", "make a new identity",
          {}, 1, 1, false,
          "The password is the first line of standard input (or of --password-fd N); an empty line or no input "
@@ -549,7 +567,14 @@ int RunCli(int argc, char** argv) {
             for (const auto& c : commands) {
                 if (c.group != group) continue;
                 groupKnown = true;
-                if (positions.size() > 1 && c.verb == words[positions[1]]) command = &c;
+                if (c.verb.empty()) command = &c;
+                else if (positions.size() > 1 && c.verb == words[positions[1]]) command = &c;
+            }
+            // A one-word command: the second word is an argument again.
+            if (command && command->verb.empty() && positions.size() > 1) {
+                rest.clear();
+                for (size_t i = 0; i < words.size(); ++i)
+                    if (i != positions[0]) rest.push_back(words[i]);
             }
             if (!groupKnown) throw TUsageError("unknown command '" + group + "' (see tarnwick-cli --help)");
             if (!command) {

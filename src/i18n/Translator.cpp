@@ -89,6 +89,9 @@ TTranslator*& RegisteredAppTranslator() {
 }
 
 std::unique_ptr<TTranslator>& OwnAppTranslator() {
+    // The list is made first, so it is destroyed after the own instance,
+    // whose destructor still takes itself off the list.
+    LiveTranslators();
     static std::unique_ptr<TTranslator> translator;
     return translator;
 }
