@@ -1,12 +1,13 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= 2
+# What `make run` passes to tarnwick-cli, e.g. make run ARGS="check --verbose".
+ARGS ?= --help
 
 PACKAGES := cmake ninja-build g++ pkg-config ccache \
 	libsqlite3-dev libssl-dev libcurl4-openssl-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev \
-	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd \
-	clang libclang-rt-14-dev
+	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd
 
 .PHONY: run test packages configure build
 
@@ -14,7 +15,7 @@ run: build
 	@if [ -x $(BUILD)/app/cli/tarnwick-cli ]; then \
 		$(BUILD)/app/cli/tarnwick-cli $(ARGS); \
 	else \
-		echo "Built the core library and its tests; there is no program to start yet."; \
+		echo "tarnwick-cli was not built."; exit 1; \
 	fi
 
 test: build

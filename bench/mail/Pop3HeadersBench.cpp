@@ -3,7 +3,7 @@
 // does, and the same with Python's poplib on the same mailbox, alternating
 // the two; prints messages per second for each and their ratio.
 //
-// Run with bench/mail/run_pop3_bench.sh, which starts and stops the servers.
+// Run it through tests/servers/with-mailservers.sh, which starts and stops the servers.
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,5 @@
 #include "parsing/Charset.h"
+#include "parsing/Base64.h"
 
 #include "parsing/Cp895Table.h"
 #include "platform/CodePage.h"
@@ -39,15 +40,6 @@ const unsigned char* FromUnicode(TCharset charset) {
         tables[index] = std::move(table);
     });
     return tables[index].get();
-}
-
-int Base64Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
 }
 
 constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -1,17 +1,9 @@
 #include "parsing/EncodedWords.h"
+#include "parsing/Base64.h"
 
 #include <vector>
 
 namespace {
-
-int Base64Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
