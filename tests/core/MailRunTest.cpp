@@ -375,3 +375,28 @@ TEST_F(TMailRunTest, AnAccountWithoutAMailboxKindIsAFailedSignIn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TMailRunTest, ProcessMailIsAvailableOnlyWithDelBoxRowsAndNeverDuringAScan) {
+    TTestMailbox box({Message("x@spam.test", "spam")});
+    AddList(dm.cdsBlackList, "spam.test");
+    AddAccount("Main", "POP3", box);
+    TAction& process = dm.Actions["ProcessMail"];
+    TAction& run = dm.Actions["RunMailClient"];
+    EXPECT_FALSE(process.Update());
+    EXPECT_FALSE(run.Update());
+    bool availableDuringScan = true;
+    ui.onProcessMessages = [&](int) { availableDuringScan = availableDuringScan && process.Update(); };
+    ASSERT_TRUE(dm.Actions["ReceiveIdentityMail"].Execute());
+    ui.onProcessMessages = nullptr;
+    EXPECT_FALSE(availableDuringScan);
+    EXPECT_TRUE(process.Update());
+    EXPECT_TRUE(run.Update());
+    ASSERT_TRUE(process.Execute());
+    EXPECT_TRUE(box.Messages().empty());
+    EXPECT_FALSE(process.Update());
+    EXPECT_FALSE(run.Update());
+}
+
+}  // namespace
