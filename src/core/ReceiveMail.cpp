@@ -72,8 +72,9 @@ void TMailCommands::ReceiveIdentityMailExecute() {
 
     ui.ShowStatusPanel(false);
     ui.ShowRetrievalStatus(false);
-    EnableActions(true);
+    // Idle first, so that the availability rules run by EnableActions see the scan ended.
     dm_.Idle = true;
+    EnableActions(true);
     if (TAction* status = dm_.Actions.Find("UpdateStatus")) status->Execute();
     ui.BoxesRefilled();
 }

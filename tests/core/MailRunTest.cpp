@@ -391,6 +391,7 @@ TEST_F(TMailRunTest, ProcessMailIsAvailableOnlyWithDelBoxRowsAndNeverDuringAScan
     ASSERT_TRUE(dm.Actions["ReceiveIdentityMail"].Execute());
     ui.onProcessMessages = nullptr;
     EXPECT_FALSE(availableDuringScan);
+    EXPECT_TRUE(process.Enabled());  // the scan's end already ran the rule
     EXPECT_TRUE(process.Update());
     EXPECT_TRUE(run.Update());
     ASSERT_TRUE(process.Execute());
