@@ -14,6 +14,8 @@ TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filt
     : dm_(dm), complaint_(complaint), filters_(filters) {
     SetUpActions();
     if (filters_) filters_->IsScanRunning = [this] { return !dm_.Idle; };
+    // The error message warns of a running mail client and is sent all the same.
+    if (!complaint_.WarnIfMailClientRunning) complaint_.WarnIfMailClientRunning = [this] { dm_.IsMailClientRunning(); };
 }
 
 void TMailCommands::SetUpActions() {
