@@ -56,7 +56,12 @@ void TImapClient::ReadTaggedReply() {
     std::size_t total = 0;
     while (true) {
         std::string line = socket_->ReceiveLine(Timeout);
-        if (socket_->LastError != 0) break;
+        if (socket_->LastError != 0) {
+            // The rest of a reply that never ended may still come, literals
+            // and all, and would be read as the next command's answer.
+            socket_->Disconnect();
+            break;
+        }
         if (StartsWith(line, tag)) {
             ResultString = std::move(line);
             break;
@@ -80,7 +85,10 @@ void TImapClient::ReadTaggedReply() {
                 socket_->ReceiveExact(literal, static_cast<std::size_t>(length), Timeout);
                 total += literal.size();
                 FullResult.push_back(std::move(literal));
-                if (socket_->LastError != 0) break;
+                if (socket_->LastError != 0) {
+                    socket_->Disconnect();
+                    break;
+                }
             }
         }
         if (total > MaxReplyBytes) {
@@ -193,13 +201,18 @@ bool TImapClient::FetchHeader(int n, std::vector<std::string>& lines) {
 bool TImapClient::FetchHeaders(int first, int last, std::map<int, std::vector<std::string>>& headers) {
     headers.clear();
     const bool ok = SendCommand("FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (RFC822.HEADER)") == "OK";
+    long long lastNumber = -1;
     for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
         const std::string& line = FullResult[i];
         if (!StartsWith(line, "* ") || line.empty() || line.back() != '}') continue;
         const long long n = ParseDecimal(TextBefore(std::string_view(line).substr(2), " "), -1);
         if (n >= first && n <= last) headers[static_cast<int>(n)] = SplitLines(FullResult[i + 1]);
+        lastNumber = n;
         ++i;
     }
+    // A reply that broke off may have cut the last header short; on its own
+    // that message's fetch would have failed, so it is not taken.
+    if (ResultString.empty() && lastNumber >= first) headers.erase(static_cast<int>(lastNumber));
     return ok;
 }
 

@@ -55,6 +55,10 @@ bool TPop3Client::ReadReply(bool multiLine) {
             FullResult.push_back(std::move(line));
         }
     }
+    // After a timeout or a cut-off line the rest of this reply may still come,
+    // and would be taken for the answer to the next command (a header given to
+    // the wrong message): the connection cannot be followed any further.
+    if (socket_->LastError != 0) socket_->Disconnect();
     ResultCode = ok ? 1 : 0;
     return ok;
 }

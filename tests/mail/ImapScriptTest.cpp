@@ -169,3 +169,29 @@ TEST(ImapScript, SilentServerFailsTheCommand) {
     EXPECT_FALSE(box.NoOp());
     EXPECT_EQ(box.Client().Socket().LastError, WsaTimedOut);
 }
+
+// Headers fetched as one range: a reply that breaks off inside a header gives
+// no header for that message, and what arrives later is not taken for another.
+TEST(ImapScript, HeaderRangeBrokenOffInsideAHeader) {
+    const std::string one = "Subject: one\r\n\r\n", three = "Subject: three\r\n\r\n";
+    TFakeServer server(SignedIn(1, {C("S3 SELECT \"INBOX\""), S("* 3 EXISTS\r\nS3 OK done\r\n"),
+                                    C("S4 FETCH 1:3 (RFC822.HEADER)"),
+                                    S("* 1 FETCH (RFC822.HEADER {" + std::to_string(one.size()) + "}\r\n" + one +
+                                      ")\r\n* 2 FETCH (RFC822.HEADER {40}\r\nSubject: tw"),
+                                    Pause(500),
+                                    S("o\r\nX-Rest: 1234567890\r\n\r\n)\r\n* 3 FETCH (RFC822.HEADER {" +
+                                      std::to_string(three.size()) + "}\r\n" + three + ")\r\nS4 OK done\r\n"),
+                                    Pause(300)}));
+    TIMAP box;
+    Prepare(box, server);
+    box.Timeout = 250;
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    box.PrefetchHeaders(1, 3);
+    ASSERT_TRUE(box.Top(1, 0));
+    EXPECT_EQ(box.FullResult, (std::vector<std::string>{"Subject: one", ""}));
+    EXPECT_FALSE(box.Top(2, 0));
+    for (const std::string& line : box.FullResult) EXPECT_EQ(line.find("three"), std::string::npos);
+    EXPECT_FALSE(box.Top(3, 0));
+    EXPECT_TRUE(box.FullResult.empty());
+}

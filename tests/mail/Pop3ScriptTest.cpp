@@ -163,3 +163,85 @@ TEST(CreateMailbox, ProtocolTexts) {
         box->Logout();
     }
 }
+
+namespace {
+
+TScript Pipelining(std::vector<TStep> rest) {
+    return SignedIn([&] {
+        std::vector<TStep> steps{C("CAPA"), S("+OK\r\nUSER\r\nPIPELINING\r\n.\r\n")};
+        steps.insert(steps.end(), rest.begin(), rest.end());
+        return steps;
+    }());
+}
+
+std::string TopReply(const std::string& subject) { return "+OK\r\nSubject: " + subject + "\r\n\r\n.\r\n"; }
+
+}  // namespace
+
+TEST(Pop3Script, PipelinedHeadersWithAnErrorAndOtherCommandsBetween) {
+    TFakeServer server(Pipelining({C("TOP 1 0"), C("TOP 2 0"), C("TOP 3 0"), C("TOP 4 0"),
+                                   S(TopReply("one") + "-ERR no such message\r\n" + TopReply("three") + TopReply("four")),
+                                   C("TOP 3 2"), S("+OK\r\nSubject: three\r\n\r\nbody\r\n.\r\n"),  //
+                                   C("TOP 3 0"), S(TopReply("three")),                              //
+                                   C("TOP 4 0"), S(TopReply("four")),                               //
+                                   C("DELE 4"), S("+OK gone\r\n"), Pause(100)}));
+    TPop3Client pop;
+    Prepare(pop, server);
+    ASSERT_TRUE(pop.Login());
+    pop.PrefetchHeaders(1, 4);
+    ASSERT_TRUE(pop.Top(1, 0));
+    EXPECT_EQ(pop.FullResult, (std::vector<std::string>{"Subject: one", ""}));
+    // The refused TOP answers with one line; the answers behind it stay in step.
+    EXPECT_FALSE(pop.Top(2, 0));
+    EXPECT_EQ(pop.ResultString, "-ERR no such message");
+    EXPECT_TRUE(pop.FullResult.empty());
+    // Body lines are never asked for ahead: what is on its way is taken in first.
+    ASSERT_TRUE(pop.Top(3, 2));
+    EXPECT_EQ(pop.FullResult, (std::vector<std::string>{"Subject: three", "", "body"}));
+    ASSERT_TRUE(pop.Top(3, 0));
+    EXPECT_EQ(pop.FullResult, (std::vector<std::string>{"Subject: three", ""}));
+    ASSERT_TRUE(pop.Top(4, 0));
+    EXPECT_EQ(pop.FullResult, (std::vector<std::string>{"Subject: four", ""}));
+    EXPECT_TRUE(pop.Dele(4));
+    EXPECT_EQ(pop.ResultString, "+OK gone");
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+// After a reply broke off, nothing that arrives later may be taken for the
+// header of another message.
+TEST(Pop3Script, ABrokenReplyEndsTheConversation) {
+    struct {
+        const char* name;
+        bool prefetch;
+        std::vector<TStep> steps;
+    } cases[] = {
+        {"late answer, pipelined",
+         true,
+         {C("TOP 1 0"), C("TOP 2 0"), C("TOP 3 0"), S(TopReply("one")), Pause(500),
+          S(TopReply("two") + TopReply("three")), Pause(300)}},
+        {"late answer, one at a time",
+         false,
+         {C("TOP 1 0"), S(TopReply("one")), C("TOP 2 0"), Pause(500), S(TopReply("two")), C("TOP 3 0"),
+          S(TopReply("three")), Pause(300)}},
+        {"closed inside a header, pipelined",
+         true,
+         {C("TOP 1 0"), C("TOP 2 0"), C("TOP 3 0"), S(TopReply("one") + "+OK\r\nSubject: two\r\nX-Half: "), Close()}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TScript script = c.prefetch ? Pipelining(c.steps) : SignedIn(c.steps);
+        TFakeServer server(script);
+        TPop3Client pop;
+        Prepare(pop, server);
+        pop.Timeout = 250;
+        ASSERT_TRUE(pop.Login());
+        if (c.prefetch) pop.PrefetchHeaders(1, 3);
+        ASSERT_TRUE(pop.Top(1, 0));
+        EXPECT_EQ(pop.FullResult, (std::vector<std::string>{"Subject: one", ""}));
+        pop.Top(2, 0);
+        for (const std::string& line : pop.FullResult) EXPECT_EQ(line.find("three"), std::string::npos);
+        EXPECT_FALSE(pop.Top(3, 0));
+        EXPECT_TRUE(pop.FullResult.empty());
+        pop.Logout();
+    }
+}
