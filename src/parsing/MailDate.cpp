@@ -95,10 +95,10 @@ bool ParseZone(std::string_view token, int& minutes) {
 TDateTime ParseMailDate(std::string_view text) {
     // Hyphens between date parts (1-Jan-2003) separate tokens; a hyphen after a
     // blank is a zone's sign and stays. Tabs and other control characters
-    // separate tokens like blanks.
+    // separate tokens like blanks, before a zone too.
     std::string rest(text);
     for (std::size_t i = 0; i < rest.size(); ++i) {
-        const bool afterBlank = i > 0 && text[i - 1] == ' ';
+        const bool afterBlank = i > 0 && static_cast<unsigned char>(text[i - 1]) <= ' ';
         if ((rest[i] == '-' && !afterBlank) || static_cast<unsigned char>(rest[i]) < ' ') rest[i] = ' ';
     }
 

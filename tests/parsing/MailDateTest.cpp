@@ -44,6 +44,7 @@ TEST_F(MailDateTest, DatesBecomeLocalTime) {
         {"Thu, 1 Jan 2004 00:30:00 +0500", "2003-12-31 20:30:00"},
         {"2003 Jun 3 10:00:00 UT", "2003-06-03 11:00:00"},
         {"Tue,\t3 Jun 2003\t10:00:00 +0100", "2003-06-03 10:00:00"},
+        {"Tue, 3 Jun 2003 10:00:00\t-0500", "2003-06-03 16:00:00"},
         {"1 Jan 1850 06:00:00 +0100", "1850-01-01 06:00:00"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(Format(ParseMailDate(text)), expected) << text;
