@@ -224,9 +224,11 @@ void ScrambleStoredPassword(TTable& table, const std::string& keyField) {
 void TDM::ScramblePlainPasswords() {
     for (cdsIdentities.First(); !cdsIdentities.Eof(); cdsIdentities.Next())
         ScrambleStoredPassword(cdsIdentities, "username");
-    // The accounts table shows the accounts of the current identity only.
-    for (cdsIdentities.First(); !cdsIdentities.Eof(); cdsIdentities.Next())
-        for (cdsAccounts.First(); !cdsAccounts.Eof(); cdsAccounts.Next()) ScrambleStoredPassword(cdsAccounts, "login");
+    // Every account, also those whose identity was deleted: the link to the
+    // identities would show only the current identity's.
+    cdsAccounts.SetMaster(nullptr, "", "");
+    for (cdsAccounts.First(); !cdsAccounts.Eof(); cdsAccounts.Next()) ScrambleStoredPassword(cdsAccounts, "login");
+    cdsAccounts.SetMaster(&cdsIdentities, "id", "identity");
 }
 
 void TDM::FindAutoLogin() {

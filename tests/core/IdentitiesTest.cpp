@@ -317,6 +317,27 @@ TEST_F(TIdentitiesTest, PlainStoredPasswordsAreScrambledAtStart) {
     EXPECT_TRUE(dm->IdentityPasswordMatches(std::string(20, 'l')));
 }
 
+TEST_F(TIdentitiesTest, PlainPasswordOfAnAccountWithoutItsIdentityIsScrambledToo) {
+    Identity("carl");
+    auto& acc = dm->cdsAccounts;
+    acc.Append();
+    acc.SetValue("description", std::string("left behind"));
+    acc.SetValue("login", std::string("orphan"));
+    acc.SetValue("email", std::string("o@b"));
+    acc.SetValue("password", std::string("plain"));
+    acc.Post();
+    // Deleting the identity leaves its accounts in the file.
+    dm->cdsIdentities.Delete();
+    ASSERT_TRUE(dm->cdsIdentities.Save());
+    Restart();
+    ASSERT_TRUE(dm->cdsIdentities.IsEmpty());
+    dm->cdsAccounts.SetMaster(nullptr, "", "");
+    ASSERT_TRUE(dm->cdsAccounts.Locate("login", std::string("orphan")));
+    const std::string stored = dm->cdsAccounts.AsString("password");
+    EXPECT_EQ(stored[0], kScrambledPasswordMark);
+    EXPECT_EQ(TDM::ScramblePassword(stored, "orphan", false), "plain");
+}
+
 TEST_F(TIdentitiesTest, AddIdentityMakesTheOnlyOneTheDefault) {
     dm->Actions["AddIdentity"].Execute();
     EXPECT_EQ(dm->cdsIdentities.RecordCount(), 1);
