@@ -103,6 +103,8 @@ void TDM::DefaultIdentityExecute() {
     TTable& t = cdsIdentities;
     const auto current = t.Bookmark();
     t.SetIndexName("id");
+    // Every mark goes, not only the first: with two left the chooser would
+    // preselect the last of them instead of this one.
     for (t.First(); !t.Eof(); t.Next()) {
         if (!t.AsBoolean("default")) continue;
         t.Edit();
