@@ -43,3 +43,6 @@ std::string Utf16ToCharset(std::u16string_view utf16, TSingleByteCharset charset
 
 // The byte of a Unicode character in a charset; false when it has none.
 bool EncodeCharacter(char32_t ch, TSingleByteCharset charset, unsigned char& byte);
+
+// Appends a character as UTF-8; one that has no UTF-8 form becomes U+FFFD.
+void AppendUtf8(std::string& out, char32_t ch);
