@@ -195,6 +195,12 @@ std::string ExeNameOfCommand(const std::string& text) {
         while (first < words.size() && (words[first].find('=') != std::string::npos || words[first].starts_with('-')))
             ++first;
     }
+    // A client started through a shell is named by the command the shell runs;
+    // otherwise every running shell would count as the mail client.
+    static const char* const shells[] = {"sh", "bash", "dash", "zsh"};
+    if (first + 2 < words.size() && words[first + 1] == "-c" &&
+        std::any_of(std::begin(shells), std::end(shells), [&](const char* sh) { return BaseName(words[first]) == sh; }))
+        return ExeNameOfCommand(words[first + 2]);
     return first < words.size() ? BaseName(words[first]) : std::string();
 }
 

@@ -89,6 +89,9 @@ TEST_F(TMailClientsTest, ExecutableNameOfACommandLine) {
         {"/opt/My\\ Mail/mailer", "mailer"},
         {"  evolution --component=mail", "evolution"},
         {"env GDK_BACKEND=x11 /usr/bin/claws-mail", "claws-mail"},
+        {"sh -c \"/opt/mail/bin/geary --new-window\"", "geary"},
+        {"/bin/bash -c 'env A=1 mutt'", "mutt"},
+        {"sh", "sh"},
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(ExeNameOfCommand(c.command), c.name) << c.command;
