@@ -22,7 +22,14 @@ void TSmtpClient::ReadSmtpReply() {
     ResultString.clear();
     while (true) {
         std::string line = socket_->ReceiveLine(Timeout);
-        if (socket_->LastError != 0) break;
+        if (socket_->LastError != 0) {
+            // A reply that broke off: its late rest must not answer the next command.
+            const int error = socket_->LastError;
+            socket_->Disconnect();
+            socket_->LastError = error;
+            FullResult.clear();
+            break;
+        }
         ResultString = line;
         FullResult.push_back(std::move(line));
         if (ResultString.find('-') != 3) break;

@@ -111,3 +111,15 @@ TEST(SmtpScript, FailuresToSignIn) {
         EXPECT_EQ(smtp.ResultCode, 0);
     }
 }
+
+TEST(SmtpScript, ALateAnswerNeverAnswersTheNextCommand) {
+    // The answer to RCPT comes after the client gave up waiting.
+    TFakeServer server(Greeted({C("RCPT TO:<b@x>"), Pause(1300), S("250 late\r\n"), Pause(300)}));
+    TSmtpClient smtp;
+    Prepare(smtp, server);
+    ASSERT_TRUE(smtp.Login());
+    EXPECT_FALSE(smtp.RcptTo("b@x"));
+    EXPECT_EQ(smtp.Socket().LastError, 10060);
+    EXPECT_FALSE(smtp.RcptTo("c@x"));  // not "250 late"
+    EXPECT_NE(smtp.ResultString, "250 late");
+}
