@@ -1,5 +1,6 @@
 #include "complaints/ComplaintTemplates.h"
 
+#include "mail/ProtocolText.h"
 #include "parsing/TextOps.h"
 #include "platform/CodePage.h"
 
@@ -10,11 +11,8 @@ namespace {
 
 std::vector<std::string> ReadLines(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
-    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (all.empty()) return {};
-    auto lines = SplitLines(all);
-    if (all.back() == '\n' || all.back() == '\r') lines.pop_back();
-    return lines;
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return SplitLines(all);
 }
 
 void WriteLines(const std::string& file, const std::vector<std::string>& lines) {
@@ -84,33 +82,12 @@ TComplaintTemplates TComplaintTemplates::LoadOrCreate() {
 
 std::string ReplaceAllNoCase(const std::string& text, const std::string& search, const std::string& replacement) {
     if (search.empty()) return text;
-    auto upper = [](std::string s) {
-        for (auto& c : s) c = static_cast<char>(CodePageUpper(static_cast<unsigned char>(c)));
-        return s;
-    };
-    const std::string haystack = upper(text), needle = upper(search);
+    const std::string haystack = CodePageUpperCase(text), needle = CodePageUpperCase(search);
     std::string result;
     size_t from = 0;
     for (size_t at; (at = haystack.find(needle, from)) != std::string::npos; from = at + needle.size())
         result.append(text, from, at - from).append(replacement);
     return result.append(text, from, std::string::npos);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += c;
-        }
-    }
-    lines.push_back(std::move(line));
-    return lines;
 }
 
 std::vector<std::string> BuildErrorMessage(const std::vector<std::string>& errorTemplate,

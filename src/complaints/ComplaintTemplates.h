@@ -38,6 +38,3 @@ std::vector<std::string> BuildErrorMessage(const std::vector<std::string>& error
 // Replaces every occurrence of search, compared without regard to case, left to
 // right without rescanning what was put in.
 std::string ReplaceAllNoCase(const std::string& text, const std::string& search, const std::string& replacement);
-
-// Splits at CR LF, CR or LF.
-std::vector<std::string> SplitLines(const std::string& text);

@@ -7,6 +7,7 @@
 #include "core/Tr.h"
 #include "core/UserInterface.h"
 #include "mail/Mailbox.h"
+#include "mail/ProtocolText.h"
 #include "mail/SmtpClient.h"
 #include "parsing/TextOps.h"
 #include "platform/CodePage.h"
@@ -14,21 +15,6 @@
 namespace {
 
 std::string ErrorWord() { return Tr("Error", "Error"); }
-
-// One header per entry; a text that ends with a line break has no empty entry after it.
-std::vector<std::string> HeaderAsLines(const std::string& header) {
-    auto lines = SplitLines(header);
-    if (!header.empty() && (header.back() == '\n' || header.back() == '\r')) lines.pop_back();
-    return lines;
-}
-
-bool BeginsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (CodePageUpper(static_cast<unsigned char>(text[i])) != CodePageUpper(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
 
 // The DelBox rows in the order Process Mail works through them: account by
 // account (each in one connection), within an account in the order of the scan.
@@ -46,11 +32,11 @@ std::vector<TTable::TBookmark> RowsByAccount(TTable& box) {
 }  // namespace
 
 std::vector<std::string> FilteredHeaderCopy(const std::string& header) {
-    std::vector<std::string> lines = HeaderAsLines(header);
+    std::vector<std::string> lines = SplitLines(header);
     const std::ptrdiff_t at = std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(lines.size()) - 2);
     lines.insert(lines.begin() + at, "X-Tarnwick: Filtered");
     for (auto& line : lines)
-        if (BeginsWithNoCase(line, "Subject:")) line = "Subject: Filtered:" + line.substr(8);
+        if (CodePageSameText(std::string_view(line).substr(0, 8), "Subject:")) line = "Subject: Filtered:" + line.substr(8);
     return lines;
 }
 

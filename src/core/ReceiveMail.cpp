@@ -17,11 +17,6 @@
 
 namespace {
 
-std::string Upper(std::string text) {
-    for (auto& c : text) c = static_cast<char>(CodePageUpper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string ErrorWord() { return Tr("Error", "Error"); }
 
 long long LeadingNumber(const std::string& text) {
@@ -151,7 +146,7 @@ void TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     const TMailHeader& header = scan.message.HeaderInfo;
     if (header.CustomValue("X-Tarnwick") == "Filtered") return;
 
-    const bool attachment = Upper(TextBefore(header.CustomValue("Content-Type"), ";")) == "MULTIPART/MIXED";
+    const bool attachment = CodePageSameText(TextBefore(header.CustomValue("Content-Type"), ";"), "multipart/mixed");
     std::string headerText;
     for (const auto& decoded : scan.messaging.HeaderLines(scan.message)) headerText += decoded + "\r\n";
     const std::string address = AddressOf(header.FromText);
@@ -201,14 +196,16 @@ TMailCommands::TVerdict TMailCommands::Classify(const std::string& address, cons
 
 bool TMailCommands::IsBlacklisted(const std::string& address) {
     TTable& list = dm_.cdsBlackList;
-    const std::string upperAddress = Upper(address);
+    const std::string upperAddress = CodePageUpperCase(address);
     list.DisableControls();
     bool found = false;
-    for (list.First(); !list.Eof() && !found; list.Next()) {
+    for (list.First(); !list.Eof(); list.Next()) {
         // An empty entry would match every sender; it matches none.
         const std::string name = list.AsString("name");
-        if (!name.empty() && upperAddress.find(Upper(name)) != std::string::npos) found = true;
-        if (found) break;
+        if (!name.empty() && upperAddress.find(CodePageUpperCase(name)) != std::string::npos) {
+            found = true;  // the list stays on the matching entry
+            break;
+        }
     }
     list.EnableControls();
     return found;

@@ -99,15 +99,6 @@ protected:
         return rows;
     }
 
-    static std::vector<std::string> Subjects(const TTestMailbox& box) {
-        std::vector<std::string> subjects;
-        for (const auto& m : box.Messages()) {
-            const auto at = m.Text.find("Subject: ");
-            subjects.push_back(at == std::string::npos ? "" : m.Text.substr(at + 9, m.Text.find('\r', at) - at - 9));
-        }
-        return subjects;
-    }
-
     std::vector<std::string> LogTexts() const {
         std::vector<std::string> lines;
         for (const auto& line : dm.StatusLog.Lines())
@@ -167,7 +158,7 @@ TEST_F(TMailRunTest, ScanClassifiesAndProcessLeavesExactlyTheWantedMail) {
         commands->DoProcessMail();
 
         EXPECT_TRUE(dm.cdsDelBox.IsEmpty()) << ::testing::PrintToString(LogTexts());
-        EXPECT_EQ(Subjects(box), (std::vector<std::string>{"friend and blacklisted", "Filtered: old copy",
+        EXPECT_EQ(box.Subjects(), (std::vector<std::string>{"friend and blacklisted", "Filtered: old copy",
                                                            "report attached"}));
         const auto bounces = CapturedMail(spammer);
         ASSERT_EQ(bounces.size(), 1u);
@@ -278,7 +269,7 @@ TEST_F(TMailRunTest, ProcessMailDeletesOnlyTheScannedSpamWhenAnotherClientChange
         box.Add(Message("friend@ok.test", "wanted 2"));
 
         commands->DoProcessMail();
-        EXPECT_EQ(Subjects(box), (std::vector<std::string>{"wanted 1", "wanted 2"}));
+        EXPECT_EQ(box.Subjects(), (std::vector<std::string>{"wanted 1", "wanted 2"}));
         const auto left = Rows(dm.cdsDelBox);
         ASSERT_EQ(left.size(), 1u);
         EXPECT_EQ(left[0].subject, "spam A");

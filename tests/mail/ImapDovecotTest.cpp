@@ -20,14 +20,6 @@ std::unique_ptr<TPop3Client> Imap(const TTestMailbox& box) {
     return mailbox;
 }
 
-std::vector<std::string> Subjects(const TTestMailbox& box) {
-    std::vector<std::string> subjects;
-    for (const TStoredMessage& m : box.Messages()) {
-        auto at = m.Text.find("Subject: ");
-        subjects.push_back(m.Text.substr(at + 9, m.Text.find('\r', at) - at - 9));
-    }
-    return subjects;
-}
 
 }  // namespace
 
@@ -70,7 +62,7 @@ TEST(ImapDovecot, DeletingThreeAndFiveRemovesExactlyThoseAtLogout) {
     EXPECT_EQ(SubjectOf(imap->FullResult), "Message 6");
     EXPECT_EQ(box.Messages().size(), 6u);
     imap->Logout();
-    EXPECT_EQ(Subjects(box), (std::vector<std::string>{"Message 1", "Message 2", "Message 4", "Message 6"}));
+    EXPECT_EQ(box.Subjects(), (std::vector<std::string>{"Message 1", "Message 2", "Message 4", "Message 6"}));
 }
 
 TEST(ImapDovecot, FreedWithoutLogoutKeepsTheFlagsButExpungesNothing) {

@@ -18,14 +18,6 @@ void Prepare(TPop3Client& pop, const TTestMailbox& box, TPop3AuthType auth = Aut
     pop.Password = box.Password();
 }
 
-std::vector<std::string> Subjects(const TTestMailbox& box) {
-    std::vector<std::string> subjects;
-    for (const TStoredMessage& m : box.Messages()) {
-        auto at = m.Text.find("Subject: ");
-        subjects.push_back(m.Text.substr(at + 9, m.Text.find('\r', at) - at - 9));
-    }
-    return subjects;
-}
 
 }  // namespace
 
@@ -103,7 +95,7 @@ TEST(Pop3Dovecot, DeletionHappensOnlyAtLogout) {
     ASSERT_TRUE(pop.Top(3, 0));
     EXPECT_EQ(SubjectOf(pop.FullResult), "Message 3");
     pop.Logout();
-    EXPECT_EQ(Subjects(box), (std::vector<std::string>{"Message 1", "Message 3"}));
+    EXPECT_EQ(box.Subjects(), (std::vector<std::string>{"Message 1", "Message 3"}));
 }
 
 TEST(Pop3Dovecot, ResetAndFreeingWithoutLogoutDiscardTheMarks) {

@@ -169,3 +169,12 @@ std::vector<TCapturedMail> CapturedMail(const std::string& recipient) {
     }
     return found;
 }
+
+std::vector<std::string> TTestMailbox::Subjects() const {
+    std::vector<std::string> subjects;
+    for (const TStoredMessage& m : Messages()) {
+        const auto at = m.Text.find("Subject: ");
+        subjects.push_back(at == std::string::npos ? "" : m.Text.substr(at + 9, m.Text.find('\r', at) - at - 9));
+    }
+    return subjects;
+}

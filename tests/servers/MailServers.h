@@ -64,6 +64,8 @@ public:
     void Add(const std::string& message);
     // The messages left in the mailbox, in mailbox order.
     std::vector<TStoredMessage> Messages() const;
+    // The Subject of each message left, in mailbox order ("" for a message without one).
+    std::vector<std::string> Subjects() const;
 
 private:
     std::string user_;
