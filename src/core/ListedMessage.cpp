@@ -3,6 +3,7 @@
 
 #include "complaints/ComplaintForm.h"
 #include "core/DataModule.h"
+#include "core/MessageIdentity.h"
 #include "core/Tr.h"
 #include "core/UserInterface.h"
 #include "filtering/dmfilters.h"
@@ -89,8 +90,12 @@ void TMailCommands::RetrieveBody(TTable& box) {
         FillMailbox(*mailbox, account);
         TMailMessage message;
         std::vector<std::string> lines;
-        if (mailbox->Login() && mailbox->Retr(static_cast<int>(box.AsInteger("messagenum"))))
-            message.RawLines = mailbox->FullResult;
+        // The number of the scan names the message only while nobody else changed the mailbox.
+        if (mailbox->Login()) {
+            mailbox->LoadUniqueIds();  // without ids, the header decides
+            const int number = LocateMessage(*mailbox, static_cast<int>(box.AsInteger("messagenum")), box.AsString("uid"));
+            if (number > 0 && mailbox->Retr(number)) message.RawLines = mailbox->FullResult;
+        }
         std::string text;
         for (const auto& line : TMessaging().HeaderLines(message)) text += line + "\r\n";
         text += "\n\r";

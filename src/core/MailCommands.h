@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,28 @@ public:
     };
     std::vector<TPlannedRow> PlanProcessMail();
 
+    // An account that the last Receive Mail or Process Mail could not scan or
+    // process (whole or in part), with the reason in the user's language.
+    struct TAccountProblem {
+        std::int64_t idaccount = 0;
+        std::string account;  // description
+        std::string reason;
+    };
+    const std::vector<TAccountProblem>& AccountProblems() const { return problems_; }
+
+    // What the last Process Mail really did with each DelBox row it visited,
+    // in the order it visited them.
+    struct TRowOutcome {
+        std::int64_t idaccount = 0;
+        std::int64_t messagenum = 0;
+        std::int64_t idaction = 0;
+        bool forwarded = false;  // action 4: the SMTP server accepted the header copy
+        bool bounced = false;    // action 3: the SMTP server accepted the error message
+        bool deleted = false;    // marked, and the sign-off that carries it out succeeded
+        std::string note;        // why something did not happen, empty when all did
+    };
+    const std::vector<TRowOutcome>& ProcessOutcomes() const { return outcomes_; }
+
     // --- commands on a listed message
     void RetrieveBodyExecute();
     void DelRetrieveBodyExecute();
@@ -70,7 +93,12 @@ public:
 private:
     void SetUpActions();
     void ScanAccount(class TScanState& scan);
-    void ScanMessage(class TScanState& scan, TPop3Client& mailbox, int number);
+    // false when the account's session can go on no further
+    bool ScanMessage(class TScanState& scan, TPop3Client& mailbox, int number);
+    void AddProblem(const TAccountValues& account, const std::string& reason);
+    TRowOutcome& OutcomeOf(std::int64_t idaccount, std::int64_t messagenum);
+    bool DeleteRow(TPop3Client& mailbox, const TAccountValues& account, bool loggedIn,
+                   std::vector<std::size_t>& markedOutcomes);
     struct TVerdict {
         int result = -1;        // -1 accepted, otherwise an action id
         bool byLists = false;   // decided by the friends list or the blacklist
@@ -87,4 +115,11 @@ private:
     TComplaintForm& complaint_;
     TFilterDM* filters_;
     int progress_ = 0;
+    std::vector<TAccountProblem> problems_;
+    std::vector<TRowOutcome> outcomes_;
+    std::set<std::int64_t> failedBounces_;  // accounts whose error message could not be sent
 };
+
+// Why a mailbox or SMTP step failed, for the user: the server's answer, or
+// what the connection did (refused, timed out, closed).
+std::string FailureReason(const std::string& what, const std::string& serverLine, int socketError);

@@ -4,47 +4,19 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
 
 namespace {
 
-// "n uid" (a listing line) or "+OK n uid" (a single answer): the uid of n.
-bool ParseUidLine(const std::string& line, int& number, std::string& uid) {
-    std::istringstream in(line);
-    std::string first;
-    in >> first;
-    if (first == "+OK") in >> first;
-    try {
-        number = std::stoi(first);
-    } catch (...) {
-        return false;
-    }
-    return static_cast<bool>(in >> uid);
-}
+constexpr std::string_view kUid = "uid:";
+constexpr std::string_view kFingerprint = "fp:";
+
+bool StartsWith(const std::string& text, std::string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
 }  // namespace
 
-void TMessageIdentities::Read(TPop3Client& mailbox) {
-    uids_.clear();
-    if (!mailbox.Uidl(0)) return;
-    for (const auto& line : mailbox.FullResult) {
-        int number = 0;
-        std::string uid;
-        if (ParseUidLine(line, number, uid)) uids_[number] = uid;
-    }
-}
-
-std::string TMessageIdentities::IdentityOf(int messageNumber, const std::vector<std::string>& headerLines) const {
-    const auto found = uids_.find(messageNumber);
-    return found != uids_.end() ? "uid:" + found->second : "fp:" + HeaderFingerprint(headerLines);
-}
-
-int TMessageIdentities::NumberOf(const std::string& identity) const {
-    if (identity.rfind("uid:", 0) != 0) return 0;
-    const std::string uid = identity.substr(4);
-    for (const auto& [number, known] : uids_)
-        if (known == uid) return number;
-    return 0;
+std::string MessageIdentityOf(TPop3Client& mailbox, int messageNumber, const std::vector<std::string>& headerLines) {
+    const std::string id = mailbox.UniqueId(messageNumber);
+    return id.empty() ? std::string(kFingerprint) + HeaderFingerprint(headerLines) : std::string(kUid) + id;
 }
 
 std::string HeaderFingerprint(const std::vector<std::string>& headerLines) {
@@ -58,14 +30,10 @@ std::string HeaderFingerprint(const std::vector<std::string>& headerLines) {
     return text;
 }
 
-bool MessageStillThere(TPop3Client& mailbox, int messageNumber, const std::string& recorded) {
-    if (recorded.rfind("uid:", 0) == 0) {
-        int number = 0;
-        std::string uid;
-        return mailbox.Uidl(messageNumber) && ParseUidLine(mailbox.ResultString, number, uid) &&
-               number == messageNumber && "uid:" + uid == recorded;
-    }
-    if (recorded.rfind("fp:", 0) == 0)
-        return mailbox.Top(messageNumber, 0) && "fp:" + HeaderFingerprint(mailbox.FullResult) == recorded;
-    return false;
+int LocateMessage(TPop3Client& mailbox, int scannedNumber, const std::string& recorded) {
+    if (StartsWith(recorded, kUid)) return mailbox.NumberOfUniqueId(recorded.substr(kUid.size()));
+    if (StartsWith(recorded, kFingerprint) && scannedNumber > 0 && mailbox.Top(scannedNumber, 0) &&
+        HeaderFingerprint(mailbox.FullResult) == recorded.substr(kFingerprint.size()))
+        return scannedNumber;
+    return 0;
 }

@@ -12,6 +12,8 @@
 #include "parsing/TextOps.h"
 #include "platform/CodePage.h"
 
+#include <set>
+
 namespace {
 
 std::string ErrorWord() { return Tr("Error", "Error"); }
@@ -40,14 +42,30 @@ std::vector<std::string> FilteredHeaderCopy(const std::string& header) {
     return lines;
 }
 
+TMailCommands::TRowOutcome& TMailCommands::OutcomeOf(std::int64_t idaccount, std::int64_t messagenum) {
+    for (auto& outcome : outcomes_)
+        if (outcome.idaccount == idaccount && outcome.messagenum == messagenum) return outcome;
+    TRowOutcome& outcome = outcomes_.emplace_back();
+    outcome.idaccount = idaccount;
+    outcome.messagenum = messagenum;
+    return outcome;
+}
+
 void TMailCommands::ForwardFilteredHeaders() {
     TTable& box = dm_.cdsDelBox;
+    TStatusLog& log = dm_.StatusLog;
     TSmtpClient smtp;
     std::string connectedTo;  // "host:port" of the signed-in server
+    // A server that refused or never answered is not tried again for every
+    // further copy: each try may wait the whole timeout.
+    std::set<std::string> failedServers;
     box.DisableControls();
     for (TTable::TBookmark row : RowsByAccount(box)) {
         box.GotoBookmark(row);
-        if (box.AsInteger("idaction") != 4 || !LocateAccount(box.AsInteger("idaccount"))) continue;
+        if (box.AsInteger("idaction") != 4) continue;
+        TRowOutcome& outcome = OutcomeOf(box.AsInteger("idaccount"), box.AsInteger("messagenum"));
+        outcome.idaction = 4;
+        if (!LocateAccount(box.AsInteger("idaccount"))) continue;
         const TAccountValues account = CurrentAccount();
         // The copy goes out through the server of the account the message lies in.
         const std::string server = TrimText(account.smtpHost) + ":" + std::to_string(account.smtpPort);
@@ -56,12 +74,34 @@ void TMailCommands::ForwardFilteredHeaders() {
             connectedTo.clear();
             smtp.Host = TrimText(account.smtpHost);
             smtp.Port = std::to_string(account.smtpPort);
-            if (smtp.Host.empty() || !smtp.Login()) continue;
-            connectedTo = server;
+            if (smtp.Host.empty()) {
+                outcome.note = Tr("Outcome.NoSmtp", "no outgoing server is set for the account");
+            } else if (!failedServers.count(server)) {
+                if (smtp.Login()) connectedTo = server;
+                else {
+                    failedServers.insert(server);
+                    AddProblem(account, FailureReason(Tr("Problem.SmtpLogin", "The outgoing server refused the sign-in"),
+                                                      smtp.ResultString, smtp.Socket().LastError));
+                }
+            }
         }
-        smtp.MailFrom(AddressOf(box.AsString("from")), 0);
-        smtp.RcptTo(account.login + "@" + account.host);
-        smtp.SendData(FilteredHeaderCopy(box.AsString("header")));
+        if (connectedTo.empty()) {
+            log.Add(ReplaceAllNoCase(Tr("HeaderNotForwarded", "The header of message #<%msgnum> was not forwarded"),
+                                     "<%msgnum>", std::to_string(box.AsInteger("messagenum"))));
+            log.Append(ErrorWord());
+            if (outcome.note.empty()) outcome.note = Tr("Outcome.NotForwarded", "the header was not forwarded");
+            continue;
+        }
+        const bool sent = smtp.MailFrom(AddressOf(box.AsString("from")), 0) &&
+                          smtp.RcptTo(account.login + "@" + account.host) &&
+                          smtp.SendData(FilteredHeaderCopy(box.AsString("header")));
+        outcome.forwarded = sent;
+        if (!sent) {
+            outcome.note = FailureReason(Tr("Outcome.NotForwarded", "the header was not forwarded"), smtp.ResultString,
+                                         smtp.Socket().LastError);
+            // A server that broke off in the middle is signed in to again for the next copy.
+            if (!smtp.Socket().Connected()) connectedTo.clear();
+        }
     }
     box.EnableControls();
     if (!connectedTo.empty()) smtp.Logout();
@@ -69,15 +109,18 @@ void TMailCommands::ForwardFilteredHeaders() {
 
 void TMailCommands::DoProcessMail() {
     if (dm_.IsMailClientRunning()) return;
+    problems_.clear();
+    outcomes_.clear();
+    failedBounces_.clear();
     TUserInterface& ui = UserInterface();
     TStatusLog& log = dm_.StatusLog;
     ui.ShowRetrievalStatus(true);
     log.Clear();
     ui.ProcessMessages();
     ui.SetCursor(TCursor::Wait);
-    log.Add(Tr("Sending_header_of_Message", "Sending header of the message"));
+    const int headerLine = log.Add(Tr("Sending_header_of_Message", "Sending header of the message"));
     ForwardFilteredHeaders();
-    log.Append(Tr("Done", "Done"));
+    log.Append(headerLine, Tr("Done", "Done"));
     ui.SetCursor(TCursor::Default);
 
     TTable& box = dm_.cdsDelBox;
@@ -85,23 +128,36 @@ void TMailCommands::DoProcessMail() {
     std::int64_t currentAccount = 0;
     bool loggedIn = false;
     TAccountValues account;
-    TMessageIdentities identities;
+    // Rows marked in the current session: deleted only once the sign-off succeeds.
+    std::vector<std::size_t> marked;
+    const auto signOff = [&] {
+        log.Add(Tr("Logout_Message", "Logout"));
+        mailbox->Logout();
+        const bool carriedOut = mailbox->ResultCode == 1;
+        if (!carriedOut && !marked.empty())
+            AddProblem(account, FailureReason(Tr("Problem.Logout", "The deletions were not confirmed at sign-off"),
+                                              mailbox->ResultString, mailbox->SocketError()));
+        for (std::size_t i : marked) {
+            outcomes_[i].deleted = carriedOut;
+            if (!carriedOut) outcomes_[i].note = Tr("Outcome.NotConfirmed", "the server did not confirm the deletion");
+        }
+        marked.clear();
+    };
     for (TTable::TBookmark row : RowsByAccount(box)) {
         if (!box.GotoBookmark(row)) continue;
         const std::int64_t number = box.AsInteger("messagenum");
         const std::int64_t accountId = box.AsInteger("idaccount");
+        OutcomeOf(accountId, number).idaction = box.AsInteger("idaction");
         if (!LocateAccount(accountId)) {
             // Never in another account's mailbox: the row waits for its own account.
             log.Add(ReplaceAllNoCase(Tr("AccountNotFound", "Message #<%msgnum>: its account no longer exists"),
                                      "<%msgnum>", std::to_string(number)));
             log.Append(ErrorWord());
+            OutcomeOf(accountId, number).note = Tr("Outcome.NoAccount", "its account no longer exists");
             continue;
         }
         if (accountId != currentAccount) {
-            if (mailbox) {
-                log.Add(Tr("Logout_Message", "Logout"));
-                mailbox->Logout();
-            }
+            if (mailbox && loggedIn) signOff();
             account = CurrentAccount();
             mailbox = CreateMailbox(account.proto);
             currentAccount = accountId;
@@ -110,7 +166,10 @@ void TMailCommands::DoProcessMail() {
             ui.ProcessMessages();
             loggedIn = mailbox->Login();
             log.Append(loggedIn ? "Ok" : ErrorWord());
-            if (loggedIn) identities.Read(*mailbox);
+            if (loggedIn) mailbox->LoadUniqueIds();
+            else
+                AddProblem(account, FailureReason(Tr("Problem.Login", "Sign-in failed"), mailbox->ResultString,
+                                                  mailbox->SocketError()));
         }
         log.Add(Tr("Retrieving_account_statistics", "Retrieving account statistics"));
         ui.ProcessMessages();
@@ -120,46 +179,75 @@ void TMailCommands::DoProcessMail() {
         line = ReplaceAllNoCase(line, "<%msgnum>", std::to_string(number));
         log.Add(ReplaceAllNoCase(line, "<%account>", account.description));
         ui.ProcessMessages();
-        // The number from the scan names the message only while nobody else
-        // changed the mailbox: find it by its unique id, or confirm its header.
-        int target = static_cast<int>(number);
-        if (loggedIn) {
-            const std::string identity = box.AsString("uid");
-            target = identity.rfind("uid:", 0) == 0 ? identities.NumberOf(identity)
-                     : MessageStillThere(*mailbox, target, identity) ? target
-                                                                       : 0;
-            if (target == 0) {
-                log.Append(ErrorWord());
-                log.Add(Tr("MessageChangedOnServer",
-                           "The message is no longer on the server as it was checked; not deleted"));
-                log.Append(ErrorWord());
-                continue;
+        DeleteRow(*mailbox, account, loggedIn, marked);
+    }
+    if (mailbox && loggedIn) signOff();
+    ui.ShowRetrievalStatus(false);
+}
+
+// The current DelBox row: its error message when its action asks for one, then
+// its deletion, each only while the server still holds the message as it was
+// checked. True when the message was marked for deletion.
+bool TMailCommands::DeleteRow(TPop3Client& mailbox, const TAccountValues& account, bool loggedIn,
+                              std::vector<std::size_t>& marked) {
+    TTable& box = dm_.cdsDelBox;
+    TStatusLog& log = dm_.StatusLog;
+    TUserInterface& ui = UserInterface();
+    const int scanned = static_cast<int>(box.AsInteger("messagenum"));
+    TRowOutcome& outcome = OutcomeOf(account.id, scanned);
+    const std::size_t outcomeIndex = static_cast<std::size_t>(&outcome - outcomes_.data());
+    const std::string identity = box.AsString("uid");
+    const auto notThere = [&] {
+        log.Append(ErrorWord());
+        log.Add(Tr("MessageChangedOnServer", "The message is no longer on the server as it was checked; not deleted"));
+        log.Append(ErrorWord());
+        outcome.note = Tr("Outcome.Changed", "the message changed on the server");
+        return false;
+    };
+    if (!loggedIn) {
+        log.Append(ErrorWord());
+        outcome.note = Tr("Outcome.NoLogin", "the sign-in failed");
+        return false;
+    }
+    int target = LocateMessage(mailbox, scanned, identity);
+    if (target == 0) return notThere();
+    if (box.AsInteger("idaction") == 3) {
+        ui.SetCursor(TCursor::Wait);
+        log.Add(Tr("Sending_Error_Message", "Sending error message"));
+        bool sent = false;
+        if (failedBounces_.count(account.id)) {
+            outcome.note = Tr("Outcome.NotBounced", "the error message was not sent");
+        } else {
+            mailbox.Retr(target);
+            std::string text;
+            for (size_t i = 0; i < mailbox.FullResult.size(); ++i) text += (i ? "\r\n" : "") + mailbox.FullResult[i];
+            complaint_.MessageText = text;
+            sent = complaint_.SendErrorMessage(account, box.AsString("from"), MessageDateText(box.AsDateTime("date")));
+            if (!sent) {
+                // Not tried again for this account's further rows: each try may wait the whole timeout.
+                failedBounces_.insert(account.id);
+                AddProblem(account, Tr("Problem.Bounce", "An error message could not be sent"));
+                outcome.note = Tr("Outcome.NotBounced", "the error message was not sent");
             }
         }
-        if (box.AsInteger("idaction") == 3) {
-            ui.SetCursor(TCursor::Wait);
-            log.Add(Tr("Sending_Error_Message", "Sending error message"));
-            mailbox->Retr(target);
-            std::string text;
-            for (size_t i = 0; i < mailbox->FullResult.size(); ++i) text += (i ? "\r\n" : "") + mailbox->FullResult[i];
-            complaint_.MessageText = text;
-            complaint_.SendErrorMessage(account, box.AsString("from"), MessageDateText(box.AsDateTime("date")));
-            log.Append(Tr("Done", "Done"));
-            ui.SetCursor(TCursor::Default);
-            ui.ProcessMessages();
-        }
-        if (mailbox->Dele(target)) {
-            log.Append("Ok");
-            box.Delete();
-        } else {
-            log.Append(ErrorWord());
-        }
+        outcome.bounced = sent;
+        log.Append(sent ? Tr("Done", "Done") : ErrorWord());
+        ui.SetCursor(TCursor::Default);
+        ui.ProcessMessages();
+        // Sending took time, in which the server may have renumbered.
+        target = LocateMessage(mailbox, scanned, identity);
+        if (target == 0) return notThere();
     }
-    if (mailbox && loggedIn) {
-        log.Add(Tr("Logout_Message", "Logout"));
-        mailbox->Logout();
+    if (!mailbox.Dele(target)) {
+        log.Append(ErrorWord());
+        if (outcome.note.empty()) outcome.note = FailureReason(Tr("Outcome.DeleFailed", "the deletion failed"),
+                                                               mailbox.ResultString, mailbox.SocketError());
+        return false;
     }
-    ui.ShowRetrievalStatus(false);
+    log.Append("Ok");
+    box.Delete();
+    marked.push_back(outcomeIndex);
+    return true;
 }
 
 std::vector<TMailCommands::TPlannedRow> TMailCommands::PlanProcessMail() {

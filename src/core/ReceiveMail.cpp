@@ -14,6 +14,7 @@
 #include "platform/CodePage.h"
 
 #include <charconv>
+#include <chrono>
 
 namespace {
 
@@ -33,9 +34,11 @@ public:
     TMailMessage message;
     TMessaging messaging;
     std::vector<std::string> sizes;
-    TMessageIdentities identities;
     long long size = 0;  // the last size read; kept when the listing has none
     TAccountValues account;
+    // When a header last arrived: a server that gives nothing for this long
+    // ends its account instead of holding the scan.
+    std::chrono::steady_clock::time_point lastData;
 };
 
 void TMailCommands::ReceiveIdentityMailExecute() {
@@ -49,6 +52,7 @@ void TMailCommands::ReceiveIdentityMailExecute() {
     ui.ShowStatusPanel(true);
     ui.ProcessMessages();
 
+    problems_.clear();
     dm_.cdsInBox.EmptyTable();
     dm_.cdsDelBox.EmptyTable();
     TStatusLog& log = dm_.StatusLog;
@@ -87,12 +91,26 @@ void TMailCommands::ScanAccount(TScanState& scan) {
     ui.ProcessMessages();
     if (!mailbox->Login()) {
         log.Append(ErrorWord());
+        AddProblem(scan.account, FailureReason(Tr("Problem.Login", "Sign-in failed"), mailbox->ResultString,
+                                               mailbox->SocketError()));
         return;
     }
     log.Append("Ok");
     log.Add(Tr("Status_Information", "Status Information"));
     log.ScrollToEnd();
-    if (!mailbox->Stat()) return;  // freeing the mailbox closes the connection
+    if (!mailbox->Stat()) {
+        // Freeing the mailbox closes the connection.
+        AddProblem(scan.account, FailureReason(Tr("Problem.Stat", "The message count could not be read"),
+                                               mailbox->ResultString, mailbox->SocketError()));
+        return;
+    }
+    if (mailbox->StatCount < 0 || mailbox->StatCount > TPop3Client::MaxMessages) {
+        // A count no mailbox has would hold the scan for hours.
+        log.Append(ErrorWord());
+        AddProblem(scan.account, ReplaceAll(Tr("Problem.TooMany", "The server reports <%count> messages; not scanned"),
+                                            "<%count>", std::to_string(mailbox->StatCount)));
+        return;
+    }
 
     const int count = static_cast<int>(mailbox->StatCount);
     ui.SetProgress(progress_, count);
@@ -104,19 +122,22 @@ void TMailCommands::ScanAccount(TScanState& scan) {
     mailbox->List(0);
     log.Append("Ok");
     log.ScrollToEnd();
-    scan.sizes = mailbox->FullResult;
-    scan.identities.Read(*mailbox);
+    scan.sizes = std::move(mailbox->FullResult);
+    mailbox->LoadUniqueIds();
     mailbox->PrefetchHeaders(1, count);
 
-    for (int i = 1; i <= count && !dm_.Idle; ++i) ScanMessage(scan, *mailbox, i);
+    scan.lastData = std::chrono::steady_clock::now();
+    bool usable = true;
+    for (int i = 1; i <= count && !dm_.Idle && usable; ++i) usable = ScanMessage(scan, *mailbox, i);
+    scan.sizes.clear();
 
-    mailbox->Logout();
+    if (usable) mailbox->Logout();
     log.Add(Tr("Logout_Message", "Logout"));
     log.Add("");
     ui.ProcessMessages();
 }
 
-void TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int number) {
+bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int number) {
     TStatusLog& log = dm_.StatusLog;
     TUserInterface& ui = UserInterface();
     scan.message.Reset();
@@ -130,8 +151,17 @@ void TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     if (!mailbox.Top(number, 0)) {
         log.Append(ErrorWord());
         log.ScrollToEnd();
-        return;
+        const auto silence = std::chrono::steady_clock::now() - scan.lastData;
+        if (!mailbox.Connected() || silence > std::chrono::milliseconds(mailbox.Timeout)) {
+            AddProblem(scan.account,
+                       FailureReason(ReplaceAll(Tr("Problem.Scan", "The scan stopped at message #<%msgnum>"),
+                                                "<%msgnum>", std::to_string(number)),
+                                     mailbox.ResultString, mailbox.SocketError()));
+            return false;
+        }
+        return true;
     }
+    scan.lastData = std::chrono::steady_clock::now();
     log.Append("Ok");
     log.ScrollToEnd();
     ui.SetProgress(++progress_, static_cast<int>(mailbox.StatCount));
@@ -144,7 +174,7 @@ void TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
         // An unreadable header is classified with whatever was parsed.
     }
     const TMailHeader& header = scan.message.HeaderInfo;
-    if (header.CustomValue("X-Tarnwick") == "Filtered") return;
+    if (header.CustomValue("X-Tarnwick") == "Filtered") return true;
 
     const bool attachment = CodePageSameText(TextBefore(header.CustomValue("Content-Type"), ";"), "multipart/mixed");
     std::string headerText;
@@ -171,10 +201,31 @@ void TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     target.SetValue("idaccount", scan.account.id);
     target.SetValue("messagenum", std::int64_t{number});
     target.SetValue("header", headerText);
-    target.SetValue("uid", scan.identities.IdentityOf(number, mailbox.FullResult));
+    target.SetValue("uid", MessageIdentityOf(mailbox, number, mailbox.FullResult));
     target.SetValue("idaction", std::int64_t{verdict.byLists ? -1 : verdict.result});
     if (!accepted && !verdict.reason.empty()) target.SetValue("Prichina", verdict.reason);
     target.Post();
+    return true;
+}
+
+void TMailCommands::AddProblem(const TAccountValues& account, const std::string& reason) {
+    problems_.push_back({account.id, account.description, reason});
+}
+
+std::string FailureReason(const std::string& what, const std::string& serverLine, int socketError) {
+    std::string detail;
+    switch (socketError) {
+        case 0:
+            detail = serverLine.empty() ? Tr("Problem.Protocol", "the server's reply did not follow the protocol")
+                                        : Tr("Problem.ServerSaid", "the server answered") + " \"" + serverLine + "\"";
+            break;
+        case WsaTimedOut: detail = Tr("Problem.TimedOut", "the server did not answer in time"); break;
+        case WsaConnRefused: detail = Tr("Problem.Refused", "the connection was refused"); break;
+        case WsaHostNotFound: detail = Tr("Problem.HostNotFound", "the server's name was not found"); break;
+        case WsaConnReset: detail = Tr("Problem.Closed", "the server closed the connection"); break;
+        default: detail = Tr("Problem.Network", "network error") + " " + std::to_string(socketError); break;
+    }
+    return what + ": " + detail;
 }
 
 TMailCommands::TVerdict TMailCommands::Classify(const std::string& address, const std::string& header) {

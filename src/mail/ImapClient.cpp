@@ -67,6 +67,7 @@ void TImapClient::ReadTaggedReply() {
             break;
         }
         total += line.size();
+        TrackUntagged(line);
         bool announcesLiteral = !line.empty() && line.back() == '}';
         FullResult.push_back(std::move(line));
         if (announcesLiteral) {
@@ -98,6 +99,63 @@ void TImapClient::ReadTaggedReply() {
     }
 }
 
+// Follows the server's renumbering: each untagged line applies to the
+// numbering that held when it was sent, so they are applied in order.
+void TImapClient::TrackUntagged(const std::string& line) {
+    if (!StartsWith(line, "* ")) {
+        // The closing line of a FETCH whose UID came after its literal.
+        if (fetchAwaitingUid_ > 0) {
+            const long long uid = NumberAfter(UpperAscii(line), "UID ");
+            if (uid > 0 && fetchAwaitingUid_ <= static_cast<long long>(uids_.size())) uids_[fetchAwaitingUid_ - 1] = uid;
+        }
+        fetchAwaitingUid_ = 0;
+        return;
+    }
+    fetchAwaitingUid_ = 0;
+    const std::string upper = UpperAscii(line);
+    const std::size_t space = upper.find(' ', 2);
+    if (space == std::string::npos) return;
+    const long long n = ParseDecimal(std::string_view(upper).substr(2, space - 2), -1);
+    if (n < 0) return;
+    const std::string_view word = std::string_view(upper).substr(space + 1);
+    if (word == "EXISTS") {
+        TrackExists(n);
+    } else if (word == "EXPUNGE") {
+        if (n >= 1 && n <= static_cast<long long>(uids_.size())) uids_.erase(uids_.begin() + (n - 1));
+        if (SelectedExists > 0) --SelectedExists;
+        if (!tooMany_ && SelectedExists < static_cast<long long>(uids_.size())) uids_.resize(SelectedExists);
+    } else if (StartsWith(word, "FETCH ")) {
+        const long long uid = NumberAfter(upper, "UID ");
+        if (uid > 0 && n >= 1 && n <= static_cast<long long>(uids_.size()))
+            uids_[n - 1] = uid;
+        else if (uid <= 0 && !line.empty() && line.back() == '}')
+            fetchAwaitingUid_ = n;
+    }
+}
+
+// A count is only believed as far as memory for it is sane.
+void TImapClient::TrackExists(long long count) {
+    SelectedExists = count;
+    tooMany_ = count > TPop3Client::MaxMessages;
+    if (tooMany_) {
+        uids_.clear();
+        return;
+    }
+    uids_.resize(static_cast<std::size_t>(count), 0);
+}
+
+long long TImapClient::UidOf(long long n) const {
+    if (tooMany_ || n < 1 || n > static_cast<long long>(uids_.size())) return 0;
+    return uids_[n - 1];
+}
+
+long long TImapClient::NumberOfUid(long long uid) const {
+    if (tooMany_ || uid <= 0) return 0;
+    for (std::size_t i = 0; i < uids_.size(); ++i)
+        if (uids_[i] == uid) return static_cast<long long>(i) + 1;
+    return 0;
+}
+
 void TImapClient::LiteralLines(std::vector<std::string>& lines) const {
     lines.clear();
     for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
@@ -112,6 +170,9 @@ void TImapClient::LiteralLines(std::vector<std::string>& lines) const {
 bool TImapClient::Login() {
     SelectedFolder.clear();
     SelectedExists = SelectedRecent = SelectedUidValidity = 0;
+    uids_.clear();
+    tooMany_ = false;
+    fetchAwaitingUid_ = 0;
     Preauthenticated = false;
     // Quoting keeps blanks and quotes inside the strings; a line break cannot
     // be quoted and would start a command of its own.
@@ -157,13 +218,13 @@ void TImapClient::Logout() {
 bool TImapClient::NoOp() { return SendCommand("NOOP") == "OK"; }
 
 bool TImapClient::SelectMailbox(const std::string& name) {
+    SelectedExists = SelectedRecent = SelectedUidValidity = 0;
+    uids_.clear();
+    tooMany_ = false;
     std::string status = SendCommand("SELECT " + ImapQuoted(name));
     SelectedFolder = name;
-    SelectedExists = SelectedRecent = SelectedUidValidity = 0;
     for (const std::string& raw : FullResult) {
         std::string line = UpperAscii(raw);
-        if (line.find(" EXISTS") != std::string::npos)
-            SelectedExists = ParseDecimal(TextBefore(TextAfter(line, "* "), " EXISTS"));
         if (line.find(" RECENT") != std::string::npos)
             SelectedRecent = ParseDecimal(TextBefore(TextAfter(line, "* "), " RECENT"));
         if (line.find("UIDVALIDITY") != std::string::npos)
@@ -175,6 +236,8 @@ bool TImapClient::SelectMailbox(const std::string& name) {
 bool TImapClient::CloseMailbox() {
     std::string status = SendCommand("CLOSE");
     SelectedFolder.clear();
+    uids_.clear();
+    SelectedExists = 0;
     return status == "OK";
 }
 
@@ -250,6 +313,87 @@ bool TImapClient::FetchAllUids(std::vector<std::pair<long long, long long>>& uid
     return true;
 }
 
+namespace {
+
+// The UID of the FETCH item that starts at FullResult[i] (announcing a literal
+// at its end): on that line, or on the closing line after the literal.
+long long ItemUid(const std::vector<std::string>& result, std::size_t i) {
+    long long uid = NumberAfter(UpperAscii(result[i]), "UID ");
+    if (uid <= 0 && i + 2 < result.size() && !StartsWith(result[i + 2], "* "))
+        uid = NumberAfter(UpperAscii(result[i + 2]), "UID ");
+    return uid;
+}
+
+bool IsFetchWithLiteral(const std::string& line) {
+    return StartsWith(line, "* ") && line.back() == '}' && UpperAscii(line).find(" FETCH ") != std::string::npos;
+}
+
+}  // namespace
+
+bool TImapClient::FetchHeaderWithUid(int n, std::vector<std::string>& lines, long long& uid) {
+    lines.clear();
+    uid = 0;
+    const bool ok = SendCommand("FETCH " + std::to_string(n) + " (UID RFC822.HEADER)") == "OK";
+    for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
+        if (!IsFetchWithLiteral(FullResult[i])) continue;
+        uid = ItemUid(FullResult, i);
+        lines = SplitLines(FullResult[i + 1]);
+        break;
+    }
+    return ok && uid > 0;
+}
+
+bool TImapClient::FetchHeadersByUid(int first, int last, std::map<long long, std::vector<std::string>>& headers) {
+    headers.clear();
+    const bool ok = SendCommand("FETCH " + std::to_string(first) + ":" + std::to_string(last) +
+                                " (UID RFC822.HEADER)") == "OK";
+    long long lastUid = 0;
+    for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
+        if (!IsFetchWithLiteral(FullResult[i])) continue;
+        // A header without its UID cannot be tied to a message: it is left out.
+        lastUid = ItemUid(FullResult, i);
+        if (lastUid > 0) headers[lastUid] = SplitLines(FullResult[i + 1]);
+        ++i;
+    }
+    // A reply that broke off may have cut the last header short; on its own
+    // that message's fetch would have failed, so it is not taken.
+    if (ResultString.empty() && lastUid > 0) headers.erase(lastUid);
+    return ok;
+}
+
+bool TImapClient::UidFetchMessage(long long uid, std::vector<std::string>& lines) {
+    const bool ok = SendCommand("UID FETCH " + std::to_string(uid) + " (RFC822)") == "OK";
+    lines.clear();
+    for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
+        if (!IsFetchWithLiteral(FullResult[i]) || ItemUid(FullResult, i) != uid) continue;
+        lines = SplitLines(FullResult[i + 1]);
+        return ok;
+    }
+    return false;
+}
+
+namespace {
+
+// Whether a FETCH answer for this UID came back: the message existed.
+bool Confirms(const std::vector<std::string>& result, long long uid) {
+    for (const std::string& line : result) {
+        const std::string upper = UpperAscii(line);
+        if (StartsWith(upper, "* ") && upper.find(" FETCH ") != std::string::npos && NumberAfter(upper, "UID ") == uid)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool TImapClient::UidStoreDeleted(long long uid) {
+    return SendCommand("UID STORE " + std::to_string(uid) + " +FLAGS (\\Deleted)") == "OK" && Confirms(FullResult, uid);
+}
+
+bool TImapClient::UidClearDeleted(long long uid) {
+    return SendCommand("UID STORE " + std::to_string(uid) + " -FLAGS.SILENT (\\Deleted)") == "OK";
+}
+
 // --- the mailbox adapter ---
 
 TIMAP::TIMAP() : imap_(std::make_unique<TImapClient>()) {}
@@ -265,6 +409,8 @@ bool TIMAP::Outcome(bool ok) {
 bool TIMAP::Login() {
     headers_.clear();
     prefetchLast_ = 0;
+    lastTopNumber_ = 0;
+    lastTopUid_ = 0;
     imap_->Host = Host;
     imap_->Username = Username;
     imap_->Password = Password;
@@ -288,15 +434,22 @@ void TIMAP::Logout() {
 bool TIMAP::Reset() {
     // Like RSET: the marks of this session are taken back, nothing is expunged.
     bool ok = true;
-    for (int n : marked_) ok = imap_->ClearDeleted(n) && ok;
+    for (long long uid : marked_) ok = imap_->UidClearDeleted(uid) && ok;
     if (ok) marked_.clear();
     return Outcome(ok);
 }
 
 bool TIMAP::NoOp() { return Outcome(imap_->NoOp()); }
 
+// Selecting again would renumber the session without telling us which
+// message went where; once selected, a NOOP brings the changes in order.
+bool TIMAP::SelectInbox() {
+    if (imap_->SelectedFolder == "INBOX" && imap_->Socket().Connected()) return imap_->NoOp();
+    return imap_->SelectMailbox("INBOX");
+}
+
 bool TIMAP::Stat() {
-    bool ok = imap_->SelectMailbox("INBOX");
+    bool ok = SelectInbox();
     if (ok) StatCount = StatSize = imap_->SelectedExists;
     return Outcome(ok);
 }
@@ -304,6 +457,7 @@ bool TIMAP::Stat() {
 bool TIMAP::List(int n) {
     if (n == 0) {
         FullResult.clear();
+        if (imap_->TooManyMessages()) return Outcome(false);
         for (long long i = 1; i <= imap_->SelectedExists; ++i) FullResult.push_back(std::to_string(i) + " 1");
         return Outcome(true);
     }
@@ -311,31 +465,58 @@ bool TIMAP::List(int n) {
     return Outcome(true);
 }
 
+// The UID that message n has now, asked for when the session does not know it yet.
+long long TIMAP::KnownUid(int n) {
+    long long uid = imap_->UidOf(n);
+    if (uid <= 0) {
+        imap_->FetchUid(n);
+        uid = imap_->UidOf(n);
+    }
+    return uid;
+}
+
 bool TIMAP::Retr(int n) {
     FullResult.clear();
-    if (!imap_->SelectMailbox("INBOX")) return Outcome(false);
-    return Outcome(imap_->FetchMessage(n, FullResult));
+    if (imap_->SelectedFolder != "INBOX" && !imap_->SelectMailbox("INBOX")) return Outcome(false);
+    const long long uid = KnownUid(n);
+    if (uid <= 0) return Outcome(false);
+    return Outcome(imap_->UidFetchMessage(uid, FullResult));
 }
 
 bool TIMAP::Dele(int n) {
-    bool ok = imap_->StoreDeleted(n);
-    if (ok) marked_.insert(n);
+    const long long uid = KnownUid(n);
+    const bool ok = uid > 0 && imap_->UidStoreDeleted(uid);
+    if (ok) marked_.insert(uid);
     return Outcome(ok);
 }
 
 bool TIMAP::Top(int n, int) {
-    constexpr int kBatch = 64;
-    if (!headers_.count(n) && n <= prefetchLast_) {
-        headers_.clear();
-        imap_->FetchHeaders(n, std::min(prefetchLast_, n + kBatch - 1), headers_);
+    constexpr int kBatch = 256;
+    FullResult.clear();
+    lastTopNumber_ = 0;
+    lastTopUid_ = 0;
+    long long uid = imap_->UidOf(n);
+    const bool batch = (uid <= 0 || !headers_.count(uid)) && n <= prefetchLast_;
+    if (batch) {
+        imap_->FetchHeadersByUid(n, std::min(prefetchLast_, n + kBatch - 1), headers_);
+        uid = imap_->UidOf(n);
     }
-    if (auto found = headers_.find(n); found != headers_.end()) {
+    if (auto found = headers_.find(uid); uid > 0 && found != headers_.end()) {
         FullResult = std::move(found->second);
         headers_.erase(found);
+        lastTopNumber_ = n;
+        lastTopUid_ = uid;
         Outcome(true);
         return true;
     }
-    return Outcome(imap_->FetchHeader(n, FullResult));
+    // The range just asked for held no header for n: asking again gives nothing new.
+    if (batch) return Outcome(false);
+    const bool ok = imap_->FetchHeaderWithUid(n, FullResult, uid);
+    if (ok) {
+        lastTopNumber_ = n;
+        lastTopUid_ = uid;
+    }
+    return Outcome(ok);
 }
 
 void TIMAP::PrefetchHeaders(int first, int last) {
@@ -343,21 +524,46 @@ void TIMAP::PrefetchHeaders(int first, int last) {
     prefetchLast_ = first >= 1 && last >= first ? last : 0;
 }
 
+bool TIMAP::LoadUniqueIds() {
+    if (imap_->SelectedFolder.empty() && !imap_->SelectMailbox("INBOX")) return Outcome(false);
+    std::vector<std::pair<long long, long long>> uids;
+    return Outcome(imap_->FetchAllUids(uids));
+}
+
+std::string TIMAP::UniqueId(int n) {
+    const long long uid = n == lastTopNumber_ && lastTopUid_ > 0 ? lastTopUid_ : imap_->UidOf(n);
+    if (uid <= 0 || imap_->SelectedUidValidity <= 0) return {};
+    return std::to_string(imap_->SelectedUidValidity) + "." + std::to_string(uid);
+}
+
+int TIMAP::NumberOfUniqueId(const std::string& id) {
+    const std::size_t dot = id.find('.');
+    if (dot == std::string::npos) return 0;
+    // Another UIDVALIDITY: the UIDs of the scan name other messages now.
+    if (ParseDecimal(std::string_view(id).substr(0, dot), -1) != imap_->SelectedUidValidity) return 0;
+    return static_cast<int>(imap_->NumberOfUid(ParseDecimal(std::string_view(id).substr(dot + 1), -1)));
+}
+
+bool TIMAP::Connected() { return imap_->Socket().Connected(); }
+
+int TIMAP::SocketError() { return imap_->Socket().LastError; }
+
 bool TIMAP::Uidl(int n) {
     FullResult.clear();
     if (imap_->SelectedFolder.empty() && !imap_->SelectMailbox("INBOX")) return Outcome(false);
-    const std::string validity = std::to_string(imap_->SelectedUidValidity) + ".";
     if (n == 0) {
-        std::vector<std::pair<long long, long long>> uids;
-        if (!imap_->FetchAllUids(uids)) return Outcome(false);
-        for (auto [number, uid] : uids) FullResult.push_back(std::to_string(number) + " " + validity + std::to_string(uid));
+        if (!LoadUniqueIds()) return false;
+        for (long long i = 1; i <= imap_->SelectedExists; ++i) {
+            const std::string id = UniqueId(static_cast<int>(i));
+            if (!id.empty()) FullResult.push_back(std::to_string(i) + " " + id);
+        }
         Outcome(true);
         ResultString = "+OK";
         return true;
     }
-    long long uid = imap_->FetchUid(n);
-    if (uid <= 0) return Outcome(false);
-    FullResult.push_back(std::to_string(n) + " " + validity + std::to_string(uid));
+    const std::string id = UniqueId(n).empty() && KnownUid(n) <= 0 ? std::string() : UniqueId(n);
+    if (id.empty()) return Outcome(false);
+    FullResult.push_back(std::to_string(n) + " " + id);
     Outcome(true);
     ResultString = "+OK " + FullResult.back();
     return true;

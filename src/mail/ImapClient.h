@@ -10,8 +10,11 @@
 #include "mail/TcpSocket.h"
 
 // A small IMAP4rev1 client: sign-in, one selected mailbox, flags, fetches by
-// message sequence number. Every command is tagged "S" and a counter that runs
-// on across connections of the same object.
+// message sequence number or UID. Every command is tagged "S" and a counter
+// that runs on across connections of the same object. The numbering of the
+// selected mailbox is kept in step with every untagged EXISTS, EXPUNGE and
+// FETCH ... UID the server sends, so that a number always maps to the UID the
+// server means by it at that moment.
 class TImapClient {
 public:
     TImapClient();
@@ -37,6 +40,23 @@ public:
     long long FetchUid(int n);
     // Sequence number and UID of every message of the selected mailbox.
     bool FetchAllUids(std::vector<std::pair<long long, long long>>& uids);
+    // Header and UID of message n from one FETCH, so that they cannot belong
+    // to different messages; uid is 0 when the server gave none.
+    bool FetchHeaderWithUid(int n, std::vector<std::string>& lines, long long& uid);
+    // Headers of first..last by UID, each taken with its UID from one FETCH.
+    bool FetchHeadersByUid(int first, int last, std::map<long long, std::vector<std::string>>& headers);
+    // The whole message with this UID.
+    bool UidFetchMessage(long long uid, std::vector<std::string>& lines);
+    // Sets \Deleted on the message with this UID; true only when the server
+    // confirms that message (a UID that is gone flags nothing).
+    bool UidStoreDeleted(long long uid);
+    bool UidClearDeleted(long long uid);
+    // The UID that message n has now, 0 when not known; the number that the
+    // message with this UID has now, 0 when it is not (or no longer) there.
+    long long UidOf(long long n) const;
+    long long NumberOfUid(long long uid) const;
+    // EXISTS announced more messages than are tracked: numbers are not trusted.
+    bool TooManyMessages() const { return tooMany_; }
 
     // Sends one tagged command and reads up to its tagged reply; the reply's
     // status word ("OK", "NO", "BAD"), empty when none arrived.
@@ -67,17 +87,26 @@ public:
 
 private:
     void ReadTaggedReply();
+    void TrackUntagged(const std::string& line);
+    void TrackExists(long long count);
     std::unique_ptr<TTcpSocket> socket_;
+    // UID of each message of the selected mailbox by number - 1; 0 unknown.
+    std::vector<long long> uids_;
+    bool tooMany_ = false;
+    // A FETCH whose UID may still follow its literal, on the closing line.
+    long long fetchAwaitingUid_ = 0;
 };
 
 // An IMAP quoted string: backslash and double quote escaped.
 std::string ImapQuoted(const std::string& text);
 
-// The mailbox contract on IMAP, always on "INBOX". Dele sets \Deleted; the
-// marked messages are expunged at Logout, so the numbers of a scan stay valid
-// until then. The account's port is passed on, except the POP3 default 110,
-// for which 143 is used. Uidl(n) answers "n uidvalidity.uid" (in FullResult,
-// and after "+OK " in ResultString, as a POP3 server would).
+// The mailbox contract on IMAP, always on "INBOX". Numbers are those the
+// server means at the moment of each call (another client's expunge is
+// followed); Retr and Dele go by UID, so no renumbering can redirect them.
+// Dele sets \Deleted; the marked messages are expunged at Logout. The
+// account's port is passed on, except the POP3 default 110, for which 143 is
+// used. Unique ids are "uidvalidity.uid"; Uidl(n) answers "n uidvalidity.uid"
+// (in FullResult, and after "+OK " in ResultString, as a POP3 server would).
 class TIMAP : public TPop3Client {
 public:
     TIMAP();
@@ -94,14 +123,24 @@ public:
     bool Top(int n, int lines) override;
     bool Uidl(int n) override;
     void PrefetchHeaders(int first, int last) override;
+    bool LoadUniqueIds() override;
+    std::string UniqueId(int n) override;
+    int NumberOfUniqueId(const std::string& id) override;
+    bool Connected() override;
+    int SocketError() override;
 
     TImapClient& Client() { return *imap_; }
 
 private:
     bool Outcome(bool ok);
+    bool SelectInbox();
+    long long KnownUid(int n);
     std::unique_ptr<TImapClient> imap_;
-    std::set<int> marked_;
-    // Headers fetched ahead for the Top calls announced by PrefetchHeaders.
-    std::map<int, std::vector<std::string>> headers_;
+    std::set<long long> marked_;  // UIDs
+    // Headers fetched ahead for the Top calls announced by PrefetchHeaders, by UID.
+    std::map<long long, std::vector<std::string>> headers_;
     int prefetchLast_ = 0;
+    // The message whose header the last Top returned: its number then and UID.
+    int lastTopNumber_ = 0;
+    long long lastTopUid_ = 0;
 };

@@ -27,6 +27,8 @@ bool TPop3Client::Connect() {
     inFlight_.clear();
     prefetchNext_ = prefetchLast_ = 0;
     pipelining_ = -1;
+    uniqueIds_.clear();
+    numbersById_.clear();
     StatCount = 0;
     StatSize = 0;
     socket_->Disconnect();
@@ -36,16 +38,31 @@ bool TPop3Client::Connect() {
     return socket_->LastError == 0;
 }
 
-bool TPop3Client::ReadReply(bool multiLine) {
+namespace {
+
+bool IsStatusLine(const std::string& line) { return StartsWith(line, "+OK") || StartsWith(line, "-ERR"); }
+
+}  // namespace
+
+bool TPop3Client::ReadReply(bool multiLine, bool header) {
     FullResult.clear();
     ResultString = socket_->ReceiveLine(Timeout);
     bool ok = StartsWith(ResultString, "+OK");
     if (multiLine && ok) {
         std::size_t total = 0;
+        bool headerEnded = false;
         while (true) {
             std::string line = socket_->ReceiveLine(Timeout);
             if (socket_->LastError != 0 || line == ".") break;
+            // A reply that lost its end mark runs into the next one: taken on,
+            // every later header would land on the wrong message.
+            if (header && (headerEnded || IsStatusLine(line))) {
+                socket_->Disconnect();
+                ok = false;
+                break;
+            }
             if (!line.empty() && line[0] == '.') line.erase(0, 1);
+            headerEnded = line.empty();
             total += line.size() + 2;
             if (total > MaxReplyBytes) {
                 socket_->Disconnect();
@@ -58,12 +75,16 @@ bool TPop3Client::ReadReply(bool multiLine) {
     // After a timeout or a cut-off line the rest of this reply may still come,
     // and would be taken for the answer to the next command (a header given to
     // the wrong message): the connection cannot be followed any further.
-    if (socket_->LastError != 0) socket_->Disconnect();
+    // A header cut short is not the header of the message: it is not classified.
+    if (socket_->LastError != 0) {
+        socket_->Disconnect();
+        if (header) ok = false;
+    }
     ResultCode = ok ? 1 : 0;
     return ok;
 }
 
-bool TPop3Client::SendCommand(const std::string& command, bool multiLine) {
+bool TPop3Client::SendCommand(const std::string& command, bool multiLine, bool header) {
     DrainPipeline();
     socket_->SendText(command + "\r\n");
     if (socket_->LastError != 0) {
@@ -72,7 +93,7 @@ bool TPop3Client::SendCommand(const std::string& command, bool multiLine) {
         ResultCode = 0;
         return false;
     }
-    return ReadReply(multiLine);
+    return ReadReply(multiLine, header);
 }
 
 bool TPop3Client::Login() {
@@ -135,12 +156,16 @@ bool TPop3Client::Top(int n, int lines) {
         }
         if (!inFlight_.empty() && inFlight_.front() == n) {
             inFlight_.pop_front();
-            const bool ok = ReadReply(true);
+            const bool ok = ReadReply(true, true);
+            if (!ok && !socket_->Connected()) {
+                inFlight_.clear();
+                prefetchLast_ = 0;
+            }
             FillPipeline();
             return ok;
         }
     }
-    return SendCommand("TOP " + std::to_string(n) + " " + std::to_string(lines), true);
+    return SendCommand("TOP " + std::to_string(n) + " " + std::to_string(lines), true, lines == 0);
 }
 
 void TPop3Client::PrefetchHeaders(int first, int last) {
@@ -158,10 +183,11 @@ void TPop3Client::PrefetchHeaders(int first, int last) {
     }
 }
 
-// Keeps a few TOP commands on their way, so the server's answers follow one
-// another without a round trip each.
+// Keeps TOP commands on their way, so the server's answers follow one another
+// without a round trip each; refilled half a window at a time, in one write.
 void TPop3Client::FillPipeline() {
-    constexpr std::size_t kWindow = 16;
+    constexpr std::size_t kWindow = 64;
+    if (inFlight_.size() > kWindow / 2) return;
     std::string commands;
     while (inFlight_.size() < kWindow && prefetchNext_ <= prefetchLast_) {
         commands += "TOP " + std::to_string(prefetchNext_) + " 0\r\n";
@@ -178,10 +204,49 @@ void TPop3Client::FillPipeline() {
 void TPop3Client::DrainPipeline() {
     while (!inFlight_.empty()) {
         inFlight_.pop_front();
-        if (!ReadReply(true) && socket_->LastError != 0) inFlight_.clear();
+        if (!ReadReply(true, true) && !socket_->Connected()) inFlight_.clear();
     }
 }
 
 bool TPop3Client::Uidl(int n) {
     return n == 0 ? SendCommand("UIDL", true) : SendCommand("UIDL " + std::to_string(n), false);
 }
+
+bool TPop3Client::LoadUniqueIds() {
+    uniqueIds_.clear();
+    numbersById_.clear();
+    if (!Uidl(0)) return false;
+    std::unordered_map<std::string, int> seen;
+    for (const std::string& line : FullResult) {
+        const std::size_t space = line.find(' ');
+        const long long number = ParseDecimal(std::string_view(line).substr(0, space), -1);
+        const std::string id = space == std::string::npos ? std::string() : TrimText(line.substr(space + 1));
+        if (number < 1 || number > MaxMessages || id.empty()) continue;
+        ++seen[id];
+        uniqueIds_[static_cast<int>(number)] = id;
+    }
+    // An id that is not unique identifies nothing.
+    for (auto it = uniqueIds_.begin(); it != uniqueIds_.end();) {
+        if (seen[it->second] > 1) {
+            it = uniqueIds_.erase(it);
+        } else {
+            numbersById_[it->second] = it->first;
+            ++it;
+        }
+    }
+    return true;
+}
+
+std::string TPop3Client::UniqueId(int n) {
+    const auto found = uniqueIds_.find(n);
+    return found == uniqueIds_.end() ? std::string() : found->second;
+}
+
+int TPop3Client::NumberOfUniqueId(const std::string& id) {
+    const auto found = numbersById_.find(id);
+    return found == numbersById_.end() ? 0 : found->second;
+}
+
+bool TPop3Client::Connected() { return socket_->Connected(); }
+
+int TPop3Client::SocketError() { return socket_->LastError; }

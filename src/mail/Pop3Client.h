@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mail/TcpSocket.h"
@@ -48,6 +49,24 @@ public:
     // any other command first takes in what is still on its way.
     virtual void PrefetchHeaders(int first, int last);
 
+    // Unique ids, so that a message is found again whatever its number. Read
+    // once per session (after Stat); an id the server gives to more than one
+    // message names none of them.
+    virtual bool LoadUniqueIds();
+    // The id of message n in this session (for the message the last Top(n)
+    // returned, where the server can say), empty when there is none.
+    virtual std::string UniqueId(int n);
+    // The number that the message with this id has now; 0 when it is gone.
+    virtual int NumberOfUniqueId(const std::string& id);
+    // False once the connection broke (a timeout, a close, a reply that does
+    // not frame): nothing more can be read from this session.
+    virtual bool Connected();
+    // The Windows Sockets number of the last failure of the connection, 0 when none.
+    virtual int SocketError();
+
+    // More messages than this in one mailbox is taken as a server fault.
+    static constexpr long long MaxMessages = 1000000;
+
     TPop3AuthType AuthType = AuthAny;
     int Timeout = 300000;
     std::string Host = "localhost";
@@ -69,8 +88,10 @@ public:
 
 protected:
     bool Connect();
-    bool SendCommand(const std::string& command, bool multiLine);
-    bool ReadReply(bool multiLine);
+    bool SendCommand(const std::string& command, bool multiLine, bool header = false);
+    // header: the reply is a header (TOP n 0); a status line inside it, or
+    // anything but the end mark after its blank line, breaks the connection.
+    bool ReadReply(bool multiLine, bool header = false);
 
 private:
     void FillPipeline();
@@ -81,6 +102,8 @@ private:
     std::deque<int> inFlight_;
     int prefetchNext_ = 0, prefetchLast_ = 0;
     int pipelining_ = -1;  // unknown, no, yes: from the server's CAPA
+    std::unordered_map<int, std::string> uniqueIds_;
+    std::unordered_map<std::string, int> numbersById_;
 };
 
 // The APOP digest: MD5 of time stamp and password, 32 lower-case hex digits.

@@ -56,8 +56,8 @@ TEST(ImapScript, ExistsCountGivesStatAndList) {
 TEST(ImapScript, FetchLiteralOf342Bytes) {
     const std::string header = Header342();
     ASSERT_EQ(header.size(), 342u);
-    TFakeServer server(SignedIn(1, {C("S3 FETCH 4 (RFC822.HEADER)"),
-                                    S("* 4 FETCH (RFC822.HEADER {342}\r\n" + header + ")\r\nS3 OK done\r\n"),
+    TFakeServer server(SignedIn(1, {C("S3 FETCH 4 (UID RFC822.HEADER)"),
+                                    S("* 4 FETCH (UID 44 RFC822.HEADER {342}\r\n" + header + ")\r\nS3 OK done\r\n"),
                                     Pause(100)}));
     TIMAP box;
     Prepare(box, server);
@@ -175,11 +175,11 @@ TEST(ImapScript, SilentServerFailsTheCommand) {
 TEST(ImapScript, HeaderRangeBrokenOffInsideAHeader) {
     const std::string one = "Subject: one\r\n\r\n", three = "Subject: three\r\n\r\n";
     TFakeServer server(SignedIn(1, {C("S3 SELECT \"INBOX\""), S("* 3 EXISTS\r\nS3 OK done\r\n"),
-                                    C("S4 FETCH 1:3 (RFC822.HEADER)"),
-                                    S("* 1 FETCH (RFC822.HEADER {" + std::to_string(one.size()) + "}\r\n" + one +
-                                      ")\r\n* 2 FETCH (RFC822.HEADER {40}\r\nSubject: tw"),
+                                    C("S4 FETCH 1:3 (UID RFC822.HEADER)"),
+                                    S("* 1 FETCH (UID 11 RFC822.HEADER {" + std::to_string(one.size()) + "}\r\n" + one +
+                                      ")\r\n* 2 FETCH (UID 12 RFC822.HEADER {40}\r\nSubject: tw"),
                                     Pause(500),
-                                    S("o\r\nX-Rest: 1234567890\r\n\r\n)\r\n* 3 FETCH (RFC822.HEADER {" +
+                                    S("o\r\nX-Rest: 1234567890\r\n\r\n)\r\n* 3 FETCH (UID 13 RFC822.HEADER {" +
                                       std::to_string(three.size()) + "}\r\n" + three + ")\r\nS4 OK done\r\n"),
                                     Pause(300)}));
     TIMAP box;
@@ -194,4 +194,82 @@ TEST(ImapScript, HeaderRangeBrokenOffInsideAHeader) {
     for (const std::string& line : box.FullResult) EXPECT_EQ(line.find("three"), std::string::npos);
     EXPECT_FALSE(box.Top(3, 0));
     EXPECT_TRUE(box.FullResult.empty());
+}
+
+namespace {
+
+std::string HeaderItem(int number, int uid) {
+    const std::string header = "Subject: uid " + std::to_string(uid) + "\r\n\r\n";
+    return "* " + std::to_string(number) + " FETCH (UID " + std::to_string(uid) + " RFC822.HEADER {" +
+           std::to_string(header.size()) + "}\r\n" + header + ")\r\n";
+}
+
+TScript SelectedWithUids(std::vector<TStep> rest) {
+    TScript script = SignedIn(1, {C("S3 SELECT \"INBOX\""),
+                                  S("* 3 EXISTS\r\n* OK [UIDVALIDITY 7] ok\r\nS3 OK [READ-WRITE] done\r\n"),
+                                  C("S4 FETCH 1:* (UID)"),
+                                  S("* 1 FETCH (UID 11)\r\n* 2 FETCH (UID 12)\r\n* 3 FETCH (UID 13)\r\nS4 OK\r\n")});
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
+}  // namespace
+
+// Another client expunges message 1 while the headers are on their way: every
+// header keeps the UID it came with, and the numbers follow the server's.
+TEST(ImapScript, ExpungeInsideTheHeaderFetchKeepsEachHeaderWithItsUid) {
+    TFakeServer server(SelectedWithUids({C("S5 FETCH 1:3 (UID RFC822.HEADER)"),
+                                         S(HeaderItem(1, 11) + "* 1 EXPUNGE\r\n" + HeaderItem(1, 12) + HeaderItem(2, 13) +
+                                           "S5 OK done\r\n"),
+                                         C("S6 FETCH 3:3 (UID RFC822.HEADER)"), S("S6 OK nothing\r\n"), Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    ASSERT_TRUE(box.LoadUniqueIds());
+    box.PrefetchHeaders(1, 3);
+    for (int n : {1, 2}) {
+        ASSERT_TRUE(box.Top(n, 0)) << n;
+        ASSERT_FALSE(box.FullResult.empty());
+        const std::string uid = box.FullResult[0].substr(std::string("Subject: uid ").size());
+        EXPECT_EQ(box.UniqueId(n), "7." + uid) << n;
+    }
+    EXPECT_EQ(box.UniqueId(1), "7.12");
+    EXPECT_FALSE(box.Top(3, 0));
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+// The session follows another client's expunge; the deletion names the UID,
+// and a UID that is gone, or of another UIDVALIDITY, names no message.
+TEST(ImapScript, DeletionGoesByUidAfterAnotherClientsExpunge) {
+    TFakeServer server(SelectedWithUids({C("S5 NOOP"), S("* 1 EXPUNGE\r\nS5 OK\r\n"),
+                                         C("S6 UID STORE 13 +FLAGS (\\Deleted)"),
+                                         S("* 2 FETCH (UID 13 FLAGS (\\Deleted))\r\nS6 OK\r\n"),
+                                         C("S7 UID STORE 12 +FLAGS (\\Deleted)"), S("S7 OK nothing stored\r\n"),
+                                         Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.LoadUniqueIds());
+    ASSERT_TRUE(box.Stat());
+    EXPECT_EQ(box.StatCount, 2);
+    EXPECT_EQ(box.NumberOfUniqueId("7.11"), 0);
+    EXPECT_EQ(box.NumberOfUniqueId("8.13"), 0);
+    ASSERT_EQ(box.NumberOfUniqueId("7.13"), 2);
+    EXPECT_TRUE(box.Dele(2));
+    // The server flagged nothing: the message is not reported as marked.
+    EXPECT_FALSE(box.Dele(1));
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+TEST(ImapScript, AnImpossibleMessageCountIsNotAllocated) {
+    TFakeServer server(SignedIn(1, {C("S3 SELECT \"INBOX\""), S("* 2000000000 EXISTS\r\nS3 OK done\r\n"), Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    EXPECT_EQ(box.StatCount, 2000000000);
+    EXPECT_FALSE(box.List(0));
+    EXPECT_TRUE(box.FullResult.empty());
+    EXPECT_EQ(box.NumberOfUniqueId("0.1"), 0);
 }

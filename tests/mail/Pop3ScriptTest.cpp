@@ -245,3 +245,28 @@ TEST(Pop3Script, ABrokenReplyEndsTheConversation) {
         pop.Logout();
     }
 }
+
+// A header reply that does not frame as POP3 says runs into the next reply:
+// taken on, every later header would land on the number before it.
+TEST(Pop3Script, AHeaderThatDoesNotFrameBreaksTheConnection) {
+    struct {
+        const char* name;
+        std::string replies;
+    } cases[] = {
+        {"end mark missing", "+OK\r\nSubject: one\r\n\r\n" + TopReply("two") + TopReply("three")},
+        {"blank line and end mark missing", "+OK\r\nSubject: one\r\n" + TopReply("two") + TopReply("three")},
+        {"a line after the header's blank line", "+OK\r\nSubject: one\r\n\r\nbody\r\n.\r\n" + TopReply("two")},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFakeServer server(Pipelining({C("TOP 1 0"), C("TOP 2 0"), C("TOP 3 0"), S(c.replies), Pause(300)}));
+        TPop3Client pop;
+        Prepare(pop, server);
+        ASSERT_TRUE(pop.Login());
+        pop.PrefetchHeaders(1, 3);
+        EXPECT_FALSE(pop.Top(1, 0));
+        EXPECT_FALSE(pop.Connected());
+        EXPECT_FALSE(pop.Top(2, 0));
+        for (const std::string& line : pop.FullResult) EXPECT_EQ(line.find("two"), std::string::npos);
+    }
+}
