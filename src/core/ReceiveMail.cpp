@@ -156,7 +156,9 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
             AddProblem(scan.account,
                        FailureReason(ReplaceAll(Tr("Problem.Scan", "The scan stopped at message #<%msgnum>"),
                                                 "<%msgnum>", std::to_string(number)),
-                                     mailbox.ResultString, mailbox.SocketError()));
+                                     // A status line of a reply that broke the framing explains nothing.
+                                     mailbox.Connected() ? mailbox.ResultString : std::string(),
+                                     mailbox.SocketError()));
             return false;
         }
         return true;
