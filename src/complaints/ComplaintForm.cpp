@@ -33,7 +33,7 @@ bool UserTimeLocaleIsPlain() {
 }  // namespace
 
 bool TComplaintForm::SendErrorMessage(const TAccountValues& account, const std::string& fromValue,
-                                      const std::string& dateText) {
+                                      const std::string& dateText, const std::string& senderAddress) {
     if (TrimText(account.smtpHost).empty()) {
         UserInterface().MessageBox(
             Tr("SMTP_Error", "Because of SMTP Server absent (Settings->Accounts) this function is not available"),
@@ -49,7 +49,7 @@ bool TComplaintForm::SendErrorMessage(const TAccountValues& account, const std::
         return false;
     }
     smtp.MailFrom("MAILER-DAEMON@" + account.host, 0);
-    smtp.RcptTo(AddressOf(fromValue));
+    smtp.RcptTo(senderAddress.empty() ? AddressOf(fromValue) : senderAddress);
     const bool sent = smtp.SendData(BuildErrorMessage(
         Templates.error, {account.host, fromValue, dateText, account.login + "@" + account.host, MessageText}));
     smtp.Logout();

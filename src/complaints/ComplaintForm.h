@@ -33,7 +33,10 @@ public:
     // "MAILER-DAEMON@" and the account's host to the address of fromValue,
     // with MessageText as the copy. Failures are shown in message boxes;
     // returns whether the mail was handed to the server.
-    bool SendErrorMessage(const TAccountValues& account, const std::string& fromValue, const std::string& dateText);
+    // senderAddress, when given, is the recipient instead of the address in
+    // fromValue (which may have been decoded from text the sender chose).
+    bool SendErrorMessage(const TAccountValues& account, const std::string& fromValue, const std::string& dateText,
+                          const std::string& senderAddress = {});
 };
 
 // A date as the complaint texts show it: the user's date and time format, the

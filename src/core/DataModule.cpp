@@ -35,6 +35,8 @@ std::vector<TFieldDef> BoxFields(bool delBox) {
         F("messagenum", T::Integer).Hidden(),
         // What names the message on its server, checked before Process Mail deletes it.
         F("uid", T::Memo).Hidden(),
+        // The sender's address as the header gave it, before decoding: bounces and copies go there.
+        F("fromaddress", T::Memo).Hidden(),
     };
     if (delBox) f.push_back(F("Prichina", T::String, 100).Label("Reason").Width(50));
     return f;

@@ -181,7 +181,8 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     const bool attachment = CodePageSameText(TextBefore(header.CustomValue("Content-Type"), ";"), "multipart/mixed");
     std::string headerText;
     for (const auto& decoded : scan.messaging.HeaderLines(scan.message)) headerText += decoded + "\r\n";
-    const std::string address = AddressOf(header.FromText);
+    // From the undecoded value: an encoded word in the display name could pose as the address.
+    const std::string& address = header.FromAddress;
 
     TVerdict verdict = Classify(address, headerText);
     // A filter set that cannot be evaluated keeps the message: it stays in the InBox.
@@ -204,6 +205,7 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     target.SetValue("messagenum", std::int64_t{number});
     target.SetValue("header", headerText);
     target.SetValue("uid", MessageIdentityOf(mailbox, number, mailbox.FullResult));
+    target.SetValue("fromaddress", address);
     target.SetValue("idaction", std::int64_t{verdict.byLists ? -1 : verdict.result});
     if (!accepted && !verdict.reason.empty()) target.SetValue("Prichina", verdict.reason);
     target.Post();

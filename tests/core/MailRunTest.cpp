@@ -289,3 +289,31 @@ TEST_F(TMailRunTest, ProcessMailIsAvailableOnlyWithDelBoxRowsAndNeverDuringAScan
 }
 
 }  // namespace
+
+namespace {
+
+// An encoded word in the display name is text the sender chose: it can never
+// pose as the address, for the friends list, the blacklist or a bounce.
+TEST_F(TMailRunTest, AnAddressInsideAnEncodedWordIsNotTheSender) {
+    const std::string posing = "=?us-ascii?Q?=3Cboss=40friend.example=3E?=";
+    const std::string bounced = UniqueTestName("bulk") + "@prizes.test";
+    TTestMailbox box({Message(posing + " <bulk@spam.example>", "hello boss"),
+                      Message(posing + " <" + bounced + ">", "lottery win")});
+    AddList(dm.cdsFriends, "boss@friend.example");
+    AddList(dm.cdsBlackList, "spam.example");
+    AddFilter("bounce", 3, "lottery");
+    AddAccount("Main", "POP3", box);
+    commands->ReceiveIdentityMailExecute();
+    EXPECT_TRUE(dm.cdsInBox.IsEmpty());
+    const auto rows = Rows(dm.cdsDelBox);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].from, "<boss@friend.example> <bulk@spam.example>");
+    EXPECT_EQ(rows[0].reason, "Contains in BlackList");
+    EXPECT_EQ(rows[1].idaction, 3);
+    commands->DoProcessMail();
+    EXPECT_EQ(CapturedMail(bounced).size(), 1u);
+    EXPECT_TRUE(CapturedMail("boss@friend.example").empty());
+    EXPECT_TRUE(box.Subjects().empty());
+}
+
+}  // namespace
