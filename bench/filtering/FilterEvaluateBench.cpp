@@ -5,7 +5,7 @@
 //
 // Usage: bench_filters [headers] [cached passes]
 
-#include "core/UserInterface.h"
+#include "base/UserInterface.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/dmfilters.h"
 

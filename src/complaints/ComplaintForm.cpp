@@ -1,7 +1,7 @@
 #include "complaints/ComplaintForm.h"
 
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 #include "mail/SmtpClient.h"
 #include "parsing/TextOps.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "complaints/ComplaintTemplates.h"
-#include "core/AccountValues.h"
+#include "base/AccountValues.h"
 #include "platform/DateTime.h"
 
 #include <cstdint>

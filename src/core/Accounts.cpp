@@ -2,8 +2,8 @@
 // the signed-in identity.
 #include "core/DataModule.h"
 #include "core/Scramble.h"
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 #include "integration/MailClients.h"
 #include "mail/Mailbox.h"
 #include "mail/SmtpClient.h"

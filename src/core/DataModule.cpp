@@ -1,8 +1,8 @@
 #include "core/DataModule.h"
 
 #include "core/Scramble.h"
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 #include "platform/Home.h"
 #include "platform/IniFile.h"
 

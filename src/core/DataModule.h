@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/StatusLog.h"
-#include "core/TAction.h"
-#include "core/TTimer.h"
+#include "base/TAction.h"
+#include "base/TTimer.h"
 #include "data/TTable.h"
 
 #include <cstdint>

@@ -3,8 +3,8 @@
 #include "core/DataModule.h"
 #include "core/IdentityChooser.h"
 #include "core/Scramble.h"
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 
 #include <ctime>
 

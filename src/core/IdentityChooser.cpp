@@ -1,8 +1,8 @@
 #include "core/IdentityChooser.h"
 
 #include "core/DataModule.h"
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 
 TIdentityChooser::TIdentityChooser(TDM& dm) : dm_(dm) {}
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AccountValues.h"
+#include "base/AccountValues.h"
 
 #include <cstdint>
 #include <memory>

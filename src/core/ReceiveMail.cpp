@@ -3,8 +3,8 @@
 
 #include "core/DataModule.h"
 #include "core/MessageIdentity.h"
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"

@@ -1,6 +1,6 @@
 #include "filtering/FilterEngine.h"
 
-#include "core/UserInterface.h"
+#include "base/UserInterface.h"
 #include "data/TTableError.h"
 #include "filtering/Regex.h"
 #include "filtering/dmfilters.h"

@@ -1,6 +1,6 @@
 #include "filtering/dmfilters.h"
 
-#include "core/Tr.h"
+#include "base/Tr.h"
 #include "data/TTableError.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/Regex.h"

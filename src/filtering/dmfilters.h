@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/TAction.h"
-#include "core/UserInterface.h"
+#include "base/TAction.h"
+#include "base/UserInterface.h"
 #include "data/TTable.h"
 #include "i18n/Component.h"
 #include "i18n/Translator.h"

@@ -1,7 +1,7 @@
 #include "integration/MailClients.h"
 
-#include "core/Tr.h"
-#include "core/UserInterface.h"
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 #include "parsing/TextOps.h"
 
 #include <algorithm>

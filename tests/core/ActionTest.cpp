@@ -1,4 +1,4 @@
-#include "core/TAction.h"
+#include "base/TAction.h"
 
 #include <gtest/gtest.h>
 

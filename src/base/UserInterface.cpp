@@ -1,4 +1,4 @@
-#include "core/UserInterface.h"
+#include "base/UserInterface.h"
 
 namespace {
 

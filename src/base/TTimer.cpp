@@ -1,4 +1,4 @@
-#include "core/TTimer.h"
+#include "base/TTimer.h"
 
 void TTimer::SetInterval(int milliseconds) {
     if (milliseconds == interval_) return;

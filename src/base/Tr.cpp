@@ -1,4 +1,4 @@
-#include "core/Tr.h"
+#include "base/Tr.h"
 
 #include "i18n/Translator.h"
 
