@@ -15,6 +15,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <ostream>
 
 namespace {
 
@@ -114,6 +115,23 @@ int WsaErrorFromAddrInfo(int code, int savedErrno) {
 bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
+
+void TLineBuffer::clear() {
+    bytes_.clear();
+    start_ = 0;
+}
+
+void TLineBuffer::Assign(std::string_view bytes) {
+    bytes_.assign(bytes);
+    start_ = 0;
+}
+
+void TLineBuffer::Consume(std::size_t count) {
+    start_ += std::min(count, size());
+    if (empty()) clear();
+}
+
+std::ostream& operator<<(std::ostream& out, const TLineBuffer& buffer) { return out << buffer.View(); }
 
 TSocketBase::TSocketBase() = default;
 
@@ -315,47 +333,65 @@ unsigned char TSocketBase::ReceiveByte(int timeout) {
     }
 }
 
+// Reads what is waiting, up to RefillLimit bytes; when at most one byte is
+// waiting, waits for a single one, so the timeout bounds each silent period.
+bool TSocketBase::RefillLineBuffer(int timeout) {
+    const std::size_t pending = std::min(PendingBytes(), RefillLimit);
+    if (pending <= 1) {
+        const unsigned char byte = ReceiveByte(timeout);
+        if (LastError == 0) LineBuffer.Assign(std::string_view(reinterpret_cast<const char*>(&byte), 1));
+        return LastError == 0;
+    }
+    char chunk[RefillLimit];
+    ssize_t n;
+    do {
+        n = ::recv(handle_, chunk, pending, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        LineBuffer.Assign(std::string_view(chunk, static_cast<std::size_t>(n)));
+    else
+        LastError = n == 0 ? WsaConnReset : WsaErrorFromErrno(errno);
+    return LastError == 0;
+}
+
+// Moves the bytes before the terminator from LineBuffer to line and drops the
+// terminator; true once it was found. Lines get exactly the room they need:
+// a reply may hold millions of them.
+bool TSocketBase::TakeLineUntil(std::string_view terminator, std::string& line) {
+    const std::string_view pending = LineBuffer.View();
+    if (line.empty()) {
+        const std::size_t end = pending.find(terminator);
+        const std::size_t length = end == std::string_view::npos ? pending.size() : end;
+        line = std::string(pending.substr(0, length));
+        LineBuffer.Consume(end == std::string_view::npos ? length : end + terminator.size());
+        return end != std::string_view::npos;
+    }
+    // The terminator may have begun at the end of the earlier reads.
+    const std::size_t searchFrom = line.size() - std::min(line.size(), terminator.size() - 1);
+    line += pending;
+    LineBuffer.clear();
+    const std::size_t end = line.find(terminator, searchFrom);
+    if (end == std::string::npos) return false;
+    LineBuffer.Assign(std::string_view(line).substr(end + terminator.size()));
+    line.resize(end);
+    line.shrink_to_fit();
+    return true;
+}
+
 std::string TSocketBase::ReceiveUntil(int timeout, std::string_view terminator) {
     if (terminator.empty()) return {};
     LastError = 0;
-    std::string text;
-    std::size_t searchFrom = 0;
-    while (true) {
-        if (LineBuffer.empty()) {
-            std::size_t pending = std::min(PendingBytes(), RefillLimit);
-            if (pending > 1) {
-                char chunk[RefillLimit];
-                ssize_t n;
-                do {
-                    n = ::recv(handle_, chunk, pending, 0);
-                } while (n < 0 && errno == EINTR);
-                if (n > 0)
-                    LineBuffer.assign(chunk, static_cast<std::size_t>(n));
-                else
-                    LastError = n == 0 ? WsaConnReset : WsaErrorFromErrno(errno);
-            } else {
-                unsigned char byte = ReceiveByte(timeout);
-                if (LastError == 0) LineBuffer.assign(1, static_cast<char>(byte));
-            }
-            if (LastError != 0) break;
-        }
-        text += LineBuffer;
-        LineBuffer.clear();
-        std::size_t found = text.find(terminator, searchFrom);
-        if (found != std::string::npos) {
-            LineBuffer.assign(text, found + terminator.size());
-            text.resize(found);
-        } else {
-            searchFrom = text.size() >= terminator.size() ? text.size() - terminator.size() + 1 : 0;
-        }
-        if (MaxLineLength > 0 && text.size() > MaxLineLength) {
+    std::string line;
+    bool complete = false;
+    while (!complete) {
+        if (LineBuffer.empty() && !RefillLineBuffer(timeout)) return {};
+        complete = TakeLineUntil(terminator, line);
+        if (MaxLineLength > 0 && line.size() > MaxLineLength) {
             LastError = WsaNoBufs;
-            break;
+            return {};
         }
-        if (found != std::string::npos) break;
     }
-    if (LastError != 0) return {};
-    return text;
+    return line;
 }
 
 std::string TSocketBase::ReceiveLine(int timeout) { return ReceiveUntil(timeout, "\r\n"); }
@@ -364,9 +400,9 @@ std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, i
     LastError = 0;
     buffer.clear();
     buffer.reserve(std::min<std::size_t>(length, 1024 * 1024));
-    std::size_t take = std::min(length, LineBuffer.size());
-    buffer.append(LineBuffer, 0, take);
-    LineBuffer.erase(0, take);
+    const std::size_t take = std::min(length, LineBuffer.size());
+    buffer.append(LineBuffer.View().substr(0, take));
+    LineBuffer.Consume(take);
     if (buffer.size() >= length) return buffer.size();
     int receiveBuffer = 0;
     socklen_t optionLength = sizeof receiveBuffer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,27 @@ constexpr std::size_t DefaultMaxLineLength = 1024 * 1024;
 int WsaErrorFromErrno(int error);
 // The Windows Sockets number for a getaddrinfo result code (EAI_*).
 int WsaErrorFromAddrInfo(int code, int savedErrno);
+
+// Bytes received but not yet handed out. Lines are taken from the front by
+// moving a mark instead of moving the bytes behind them, so that reading a
+// buffer full of short lines costs time in proportion to its bytes.
+class TLineBuffer {
+public:
+    bool empty() const { return start_ == bytes_.size(); }
+    std::size_t size() const { return bytes_.size() - start_; }
+    void clear();
+    std::string_view View() const { return std::string_view(bytes_).substr(start_); }
+    void Assign(std::string_view bytes);
+    // Drops up to count bytes from the front.
+    void Consume(std::size_t count);
+
+    friend bool operator==(const TLineBuffer& buffer, std::string_view text) { return buffer.View() == text; }
+    friend std::ostream& operator<<(std::ostream& out, const TLineBuffer& buffer);
+
+private:
+    std::string bytes_;
+    std::size_t start_ = 0;
+};
 
 class TSocketBase {
 public:
@@ -51,7 +73,7 @@ public:
     const std::string& RemoteAddress() const { return remoteAddress_; }
 
     int LastError = 0;
-    std::string LineBuffer;
+    TLineBuffer LineBuffer;
     // 0 means no limit.
     std::size_t MaxLineLength = DefaultMaxLineLength;
 
@@ -61,6 +83,8 @@ public:
 
 protected:
     int OpenHandle(int family);
+    bool RefillLineBuffer(int timeout);
+    bool TakeLineUntil(std::string_view terminator, std::string& line);
     void CloseHandle();
 
     int handle_ = -1;

@@ -2,7 +2,10 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "mail/FakeServer.h"
 #include "mail/TcpSocket.h"
@@ -80,6 +83,40 @@ TEST(TcpSocket, TimeoutAppliesToEachSilentPeriodNotToTheWholeLine) {
     EXPECT_EQ(c.socket.ReceiveLine(timeout), "slow");
     EXPECT_EQ(c.socket.LastError, 0);
     EXPECT_GT(ElapsedMs(start), timeout);
+}
+
+// A listing of many short lines arrives in reads of up to 1 KB; a line that
+// kept the room of its read would make a 150 MB listing cost many gigabytes.
+TEST(TcpSocket, LinesCostWhatTheyHold) {
+    std::string listing;
+    std::vector<std::string> shortLines;
+    for (int i = 0; i < 5000; ++i) {
+        shortLines.push_back(std::to_string(i) + " 1" + std::string(i % 30, 'z'));
+        listing += shortLines.back() + "\r\n";
+    }
+    const std::string longLine(3000, 'y');
+    struct {
+        const char* name;
+        TScript script;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"short lines in one segment", {S(listing)}, shortLines},
+        {"a line over two segments", {S("abc"), Pause(100), S("defgh\r\nnext\r\n")}, {"abcdefgh", "next"}},
+        {"CR LF split between segments", {S("one\r"), Pause(100), S("\ntwo\r\n")}, {"one", "two"}},
+        {"a line over several reads", {S(longLine + "\r\nz\r\n")}, {longLine, "z"}},
+    };
+    for (auto& c : cases) {
+        TFakeServer server(c.script);
+        TConnected connected(server);
+        std::size_t spareBytes = 0;
+        for (const std::string& expected : c.lines) {
+            const std::string line = connected.socket.ReceiveLine(2000);
+            ASSERT_EQ(connected.socket.LastError, 0) << c.name;
+            ASSERT_EQ(line, expected) << c.name;
+            spareBytes = std::max(spareBytes, line.capacity() - line.size());
+        }
+        EXPECT_LE(spareBytes, 32u) << c.name;
+    }
 }
 
 TEST(TcpSocket, ReceiveExactFirstUsesWhatCameBehindTheLine) {
