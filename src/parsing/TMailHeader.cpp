@@ -56,9 +56,11 @@ void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
     while (index < lines.size()) {
         std::string line = UnfoldHeaderLine(lines, index);
         if (line.empty()) break;
-        if (BeginsWithIgnoringCase(line, "FROM:"))
-            FromText = DecodeEncodedWords(TextAfter(line, ":"), charset);
-        else if (BeginsWithIgnoringCase(line, "SUBJECT:"))
+        if (BeginsWithIgnoringCase(line, "FROM:")) {
+            const std::string value = TextAfter(line, ":");
+            FromAddress = AddressOf(value);
+            FromText = DecodeEncodedWords(value, charset);
+        } else if (BeginsWithIgnoringCase(line, "SUBJECT:"))
             SubjectText = DecodeEncodedWords(TextAfter(line, ":"), charset);
         else if (BeginsWithIgnoringCase(line, "ORGANIZATION:"))
             OrganizationText = DecodeEncodedWords(TextAfter(line, ":"), charset);

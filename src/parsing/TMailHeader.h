@@ -12,6 +12,9 @@
 class TMailHeader {
 public:
     std::string FromText;
+    // The sender's address (AddressOf rules), taken before decoding: an
+    // encoded word in the display name could otherwise pose as the address.
+    std::string FromAddress;
     std::vector<std::string> ToItems;
     std::vector<std::string> CcItems;
     std::string SubjectText;

@@ -54,8 +54,40 @@ TEST_F(MailHeaderTest, ParsesTheKnownLinesAndKeepsTheOthers) {
     message.Reset();
     EXPECT_TRUE(message.RawLines.empty());
     EXPECT_TRUE(message.HeaderInfo.FromText.empty());
+    EXPECT_TRUE(message.HeaderInfo.FromAddress.empty());
     EXPECT_TRUE(message.HeaderInfo.OtherLines.empty());
     EXPECT_EQ(message.HeaderInfo.DateValue, 0);
+}
+
+// A spammer may write a friend's address into an encoded display name: the
+// decoded text would then name the friend as the sender.
+TEST_F(MailHeaderTest, SenderAddressIsTakenBeforeDecoding) {
+    struct {
+        Lines from;
+        const char* address;
+        const char* text;
+    } cases[] = {
+        {{"From: =?us-ascii?Q?=3Cboss=40friend.example=3E?= <bulk@spam.example>"}, "bulk@spam.example",
+         "<boss@friend.example> <bulk@spam.example>"},
+        {{"From: =?us-ascii?Q?boss=40friend.example?="}, "=?us-ascii?Q?boss=40friend.example?=", "boss@friend.example"},
+        {{"From: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <joerg@example.com>"}, "joerg@example.com",
+         "J\xF6rg M\xFCller <joerg@example.com>"},
+        {{"From:  sender@example.com "}, "sender@example.com", "sender@example.com"},
+        {{"From: sender@example.com (Sender)"}, "sender@example.com (Sender)", "sender@example.com (Sender)"},
+        {{"FROM: =?us-ascii?Q?=3Cboss=40friend.example=3E?=", "\t<bulk@spam.example>"}, "bulk@spam.example",
+         "<boss@friend.example> <bulk@spam.example>"},
+    };
+    for (const auto& c : cases) {
+        TMailHeader h;
+        Lines lines = c.from;
+        lines.insert(lines.end(), {"Subject: s", ""});
+        h.ParseLines(lines);
+        EXPECT_EQ(h.FromAddress, c.address) << c.from[0];
+        EXPECT_EQ(h.FromText, c.text) << c.from[0];
+    }
+    TMailHeader none;
+    none.ParseLines({"Subject: no sender", ""});
+    EXPECT_EQ(none.FromAddress, "");
 }
 
 TEST_F(MailHeaderTest, CustomValueIsExactAndCaseSensitive) {
