@@ -21,7 +21,8 @@ std::string LanguageFileName(TLanguage language);
 
 // The file of a language in the first folder that has it; a file whose name
 // differs only in letter case counts. When none has it, the path it would
-// have in the first folder, so that a file put there later is read.
+// have in the first folder, so that a file put there later is read when the
+// language is next applied.
 std::string FindLanguageFile(TLanguage language);
 
 // The display names of the languages that have a file, each once, in folder

@@ -1,6 +1,7 @@
 #include "i18n/Translator.h"
 
 #include "i18n/LanguageFiles.h"
+#include "platform/CodePage.h"
 #include "platform/Home.h"
 #include "platform/IniFile.h"
 
@@ -75,6 +76,15 @@ std::vector<TTranslator*>& LiveTranslators() {
 
 TIniFile LanguageIni() { return TIniFile(ProgramFile("language.ini")); }
 
+// Keys are compared without regard to letter case or surrounding blanks, as
+// the ini format compares them.
+std::string KeyOfText(const std::string& key) {
+    const std::size_t first = key.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    const std::size_t last = key.find_last_not_of(" \t");
+    return CodePageLowerCase(std::string_view(key).substr(first, last - first + 1));
+}
+
 // Separators and empty texts are never translated.
 bool Translatable(const std::string& text) { return !text.empty() && text != "-"; }
 
@@ -134,11 +144,15 @@ void TTranslator::Loaded() {
 
 std::string TTranslator::Translate(const std::string& key, const std::string& defaultText) const {
     if (!readerOpen_) return defaultText;
-    return TIniFile(languageFile_).ReadString(LanguageName(language_), key, defaultText);
+    const auto found = texts_.find(KeyOfText(key));
+    return found == texts_.end() ? defaultText : found->second;
 }
 
 void TTranslator::OpenReader() {
-    languageFile_ = FindLanguageFile(language_);
+    texts_.clear();
+    const TIniFile file(FindLanguageFile(language_));
+    for (auto& [key, text] : file.ReadSectionValues(LanguageName(language_)))
+        texts_.emplace(KeyOfText(key), std::move(text));
     readerOpen_ = true;
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TLanguageChangedEvent;
@@ -69,6 +70,8 @@ public:
     void Loaded();
 
     // The text under the key in the current language's file, else the default.
+    // The file is read when the language is (re)applied, not on every look-up:
+    // the scan asks for several texts per message.
     std::string Translate(const std::string& key, const std::string& defaultText) const;
 
     // Makes a language current for the whole application: records it in
@@ -94,7 +97,9 @@ private:
     std::string name_;
     TLanguage language_ = TLanguage::English;
     bool readerOpen_ = false;
-    std::string languageFile_;
+    // The texts of the language's section, under their keys in lower case;
+    // empty when the file is missing.
+    std::unordered_map<std::string, std::string> texts_;
 };
 
 // The translator for texts the core composes. The user interface registers

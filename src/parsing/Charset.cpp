@@ -26,6 +26,32 @@ bool Contains(std::string_view text, std::string_view part) { return text.find(p
 
 TCharset Offset(TCharset first, int by) { return static_cast<TCharset>(static_cast<int>(first) + by); }
 
+struct TCharsetPrefix {
+    std::string_view prefix;
+    TCharset charset;
+};
+
+// The beginnings of charset names, upper-cased, in the order they are tried.
+// Written out rather than built per call: every encoded word passes here.
+constexpr TCharsetPrefix kCharsetPrefixes[] = {
+    {"ISO-8859-10", TCharset::Iso8859_10},    {"ISO-8859-13", TCharset::Iso8859_13},
+    {"ISO-8859-14", TCharset::Iso8859_14},    {"ISO-8859-15", TCharset::Iso8859_15},
+    {"ISO-8859-2", TCharset::Iso8859_2},      {"ISO-8859-3", TCharset::Iso8859_3},
+    {"ISO-8859-4", TCharset::Iso8859_4},      {"ISO-8859-5", TCharset::Iso8859_5},
+    {"ISO-8859-6", TCharset::Iso8859_6},      {"ISO-8859-7", TCharset::Iso8859_7},
+    {"ISO-8859-8", TCharset::Iso8859_8},      {"ISO-8859-9", TCharset::Iso8859_9},
+    {"WINDOWS-1250", TCharset::Windows1250},  {"X-CP1250", TCharset::Windows1250},
+    {"WINDOWS-1251", TCharset::Windows1251},  {"X-CP1251", TCharset::Windows1251},
+    {"WINDOWS-1252", TCharset::Windows1252},  {"X-CP1252", TCharset::Windows1252},
+    {"WINDOWS-1253", TCharset::Windows1253},  {"X-CP1253", TCharset::Windows1253},
+    {"WINDOWS-1254", TCharset::Windows1254},  {"X-CP1254", TCharset::Windows1254},
+    {"WINDOWS-1255", TCharset::Windows1255},  {"X-CP1255", TCharset::Windows1255},
+    {"WINDOWS-1256", TCharset::Windows1256},  {"X-CP1256", TCharset::Windows1256},
+    {"WINDOWS-1257", TCharset::Windows1257},  {"X-CP1257", TCharset::Windows1257},
+    {"WINDOWS-1258", TCharset::Windows1258},  {"X-CP1258", TCharset::Windows1258},
+    {"KOI8-R", TCharset::Koi8R},
+};
+
 // Reverse table of a single-byte charset: code point (up to U+FFFF) to byte,
 // 0 where the charset has no byte for it. Built on first use.
 const unsigned char* FromUnicode(TCharset charset) {
@@ -263,19 +289,8 @@ private:
 
 TCharset CharsetFromName(std::string_view name) {
     const std::string upper = UpperAscii(name);
-    for (const auto& [prefix, charset] : {std::pair{"ISO-8859-10", TCharset::Iso8859_10},
-                                          std::pair{"ISO-8859-13", TCharset::Iso8859_13},
-                                          std::pair{"ISO-8859-14", TCharset::Iso8859_14},
-                                          std::pair{"ISO-8859-15", TCharset::Iso8859_15}})
+    for (const auto& [prefix, charset] : kCharsetPrefixes)
         if (BeginsWith(upper, prefix)) return charset;
-    for (int part = 2; part <= 9; ++part)
-        if (BeginsWith(upper, "ISO-8859-" + std::to_string(part))) return Offset(TCharset::Iso8859_2, part - 2);
-    for (int page = 1250; page <= 1258; ++page) {
-        const std::string number = std::to_string(page);
-        if (BeginsWith(upper, "WINDOWS-" + number) || BeginsWith(upper, "X-CP" + number))
-            return Offset(TCharset::Windows1250, page - 1250);
-    }
-    if (BeginsWith(upper, "KOI8-R")) return TCharset::Koi8R;
     if (Contains(upper, "KAMENICKY") || Contains(upper, "895")) return TCharset::Cp895;
     if (Contains(upper, "LATIN-2") || Contains(upper, "852")) return TCharset::Cp852;
     if (BeginsWith(upper, "UTF-7")) return TCharset::Utf7;

@@ -10,7 +10,7 @@
 namespace {
 
 struct TNamedZone {
-    const char* name;
+    std::string_view name;
     int hours;
 };
 
@@ -26,7 +26,7 @@ constexpr TNamedZone kZones[] = {
     {"NT", -11},  {"IDLW", -12},
 };
 
-constexpr const char* kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+constexpr std::string_view kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                    "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
 std::string UpperAscii(std::string_view text) {
@@ -69,12 +69,8 @@ bool ReadTime(std::string_view token, int& seconds) {
     return true;
 }
 
-}  // namespace
-
-int LocalZoneOffset() { return LocalUtcOffsetMinutes(); }
-
-bool ParseZone(std::string_view token, int& minutes) {
-    const std::string upper = UpperAscii(token);
+// ParseZone of a token already in upper case.
+bool ParseUpperZone(std::string_view upper, int& minutes) {
     if (!upper.empty() && (upper[0] == '+' || upper[0] == '-')) {
         if (upper == "-0000") {
             minutes = LocalZoneOffset();
@@ -84,6 +80,9 @@ bool ParseZone(std::string_view token, int& minutes) {
         }
         return true;
     }
+    // Every zone name is two to four characters and begins with a letter; the
+    // other tokens of a date need not walk the table.
+    if (upper.size() < 2 || upper.size() > 4 || upper[0] < 'A' || upper[0] > 'Z') return false;
     for (const TNamedZone& zone : kZones)
         if (upper == zone.name) {
             minutes = zone.hours * 60;
@@ -91,6 +90,12 @@ bool ParseZone(std::string_view token, int& minutes) {
         }
     return false;
 }
+
+}  // namespace
+
+int LocalZoneOffset() { return LocalUtcOffsetMinutes(); }
+
+bool ParseZone(std::string_view token, int& minutes) { return ParseUpperZone(UpperAscii(token), minutes); }
 
 TDateTime ParseMailDate(std::string_view text) {
     // Hyphens between date parts (1-Jan-2003) separate tokens; a hyphen after a
@@ -102,7 +107,8 @@ TDateTime ParseMailDate(std::string_view text) {
         if ((rest[i] == '-' && !afterBlank) || static_cast<unsigned char>(rest[i]) < ' ') rest[i] = ' ';
     }
 
-    int zone = LocalZoneOffset();  // a date without a zone is taken as local time
+    const int localZone = LocalZoneOffset();
+    int zone = localZone;  // a date without a zone is taken as local time
     long day = 0, month = 0, year = 0;
     bool haveDay = false, haveYear = false;
     int timeOfDay = 0;
@@ -114,7 +120,7 @@ TDateTime ParseMailDate(std::string_view text) {
         from = blank + 1;
         if (token.empty()) continue;
         long number = 0;
-        if (ParseZone(token, zone)) continue;
+        if (ParseUpperZone(token, zone)) continue;
         if (ReadNumber(token, number)) {
             // Zero is no day, but "00" after the day is the year 2000.
             if (number >= 32 || haveDay) {
@@ -143,7 +149,7 @@ TDateTime ParseMailDate(std::string_view text) {
     }
 
     if (!haveDay || month == 0 || !haveYear) throw TConvertError("'" + std::string(text) + "' is not a valid date");
-    const int difference = zone - LocalZoneOffset();
+    const int difference = zone - localZone;
     if (std::abs(difference) >= 24 * 60) throw TConvertError("'" + std::string(text) + "' has an invalid time zone");
     TDateTime midnight = 0;
     TDateTimeParts parts;

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <locale.h>
+#include <string_view>
 
 namespace {
 
@@ -62,7 +65,77 @@ bool InList(const char* list, const std::string& code) {
     return false;
 }
 
+// The locale name that decides how dates are written, read from the
+// environment as newlocale would.
+std::string_view TimeLocaleName() {
+    for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return {};
+}
+
+// No language chosen for dates: the C library's own format would be ambiguous.
+bool WritesIsoDates(std::string_view localeName) {
+    return localeName.empty() || localeName == "C" || localeName == "POSIX" || localeName.starts_with("C.");
+}
+
+// newlocale opens and reads the locale's files; made once per locale name
+// instead of once per date.
+class TTimeLocale {
+public:
+    TTimeLocale() = default;
+    TTimeLocale(const TTimeLocale&) = delete;
+    TTimeLocale& operator=(const TTimeLocale&) = delete;
+    ~TTimeLocale() { Free(); }
+
+    // nullptr when dates are written in ISO 8601.
+    locale_t For(std::string_view localeName) {
+        if (loaded_ && localeName == name_) return locale_;
+        Free();
+        name_ = localeName;
+        loaded_ = true;
+        if (!WritesIsoDates(name_)) locale_ = newlocale(LC_TIME_MASK, name_.c_str(), static_cast<locale_t>(nullptr));
+        return locale_;
+    }
+
+private:
+    void Free() {
+        if (locale_) freelocale(locale_);
+        locale_ = nullptr;
+    }
+
+    bool loaded_ = false;
+    std::string name_;
+    locale_t locale_ = nullptr;
+};
+
+std::tm CalendarTime(const TDateTimeParts& p) {
+    std::tm tm{};
+    tm.tm_year = p.year - 1900;
+    tm.tm_mon = p.month - 1;
+    tm.tm_mday = p.day;
+    tm.tm_hour = p.hour;
+    tm.tm_min = p.minute;
+    tm.tm_sec = p.second;
+    return tm;
+}
+
 }  // namespace
+
+std::string UserDateTimeText(TDateTime value) {
+    thread_local TTimeLocale timeLocale;
+    const TDateTimeParts parts = DecodeDateTime(value);
+    const std::tm tm = CalendarTime(parts);
+    const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0;
+    const locale_t locale = timeLocale.For(TimeLocaleName());
+    char text[128] = {};
+    if (locale)
+        strftime_l(text, sizeof text, midnight ? "%x" : "%x %X", &tm, locale);
+    else
+        std::strftime(text, sizeof text, midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", &tm);
+    return text;
+}
 
 std::string LocaleLanguageCode(const std::string& localeName) {
     std::string code;

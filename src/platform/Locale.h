@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DateTime.h"
+
 #include <string>
 
 // The language code of a POSIX locale name: "de" for "de_DE.UTF-8", "sr" for
@@ -21,3 +23,9 @@ int UserDefaultLanguage();
 // The Windows ANSI code page of a locale's language: 1251 for Cyrillic
 // languages, 1250 for Central European ones, ... and 1252 otherwise.
 int WindowsCodePageOfLocale(const std::string& localeName);
+
+// A date as the user's date and time format writes it (LC_ALL, LC_TIME or
+// LANG), the time left out when it is exactly midnight; ISO 8601 for the C or
+// POSIX locale, none, or one that is not installed. The locale is loaded once
+// per locale name, so this is cheap enough for every row of a list.
+std::string UserDateTimeText(TDateTime value);

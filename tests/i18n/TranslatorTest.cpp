@@ -121,6 +121,15 @@ TEST_F(TranslatorTest, StoredLanguageIsKeptOrReplaced) {
     }
 }
 
+TEST_F(TranslatorTest, LanguageFileAddedLaterIsReadWhenTheLanguageIsAppliedAgain) {
+    TTranslator translator;
+    translator.Loaded();
+    ASSERT_EQ(translator.Translate("Plain", "Blanks"), "Blanks");
+    WriteFile(home.File("German.lng"), kGerman);
+    translator.ApplyLanguage(TLanguage::German);
+    EXPECT_EQ(translator.Translate("Plain", "Blanks"), "Leerzeichen ringsum");
+}
+
 TEST_F(TranslatorTest, TextRulesOfTheLanguageFile) {
     WriteFile(home.File("German.lng"), kGerman);
     TTranslator translator;

@@ -74,4 +74,25 @@ TEST(TimeZoneTest, OffsetEastOfUtcWithDaylightTime) {
     EXPECT_EQ(LocalUtcOffsetMinutes(), 540);
 }
 
+// The offset is remembered between calls; a change of TZ must still show at
+// once, without anyone calling tzset.
+TEST(TimeZoneTest, OffsetFollowsAChangeOfTz) {
+    struct {
+        const char* tz;
+        int offset;
+    } steps[] = {{"UTC0", 0}, {"JST-9", 540}, {"IST-5:30", 330}, {"UTC0", 0}, {"JST-9", 540}};
+    for (const auto& step : steps) {
+        TTzScope scope(step.tz);
+        EXPECT_EQ(LocalUtcOffsetMinutes(), step.offset) << step.tz;
+        EXPECT_EQ(LocalUtcOffsetMinutesAt(std::time(nullptr)), step.offset) << step.tz;
+    }
+    {
+        TTzScope scope("UTC0");
+        unsetenv("TZ");  // the system's zone, whatever it is
+        LocalUtcOffsetMinutes();
+    }
+    TTzScope scope("JST-9");
+    EXPECT_EQ(LocalUtcOffsetMinutes(), 540);
+}
+
 }  // namespace

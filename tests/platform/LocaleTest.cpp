@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -70,6 +74,91 @@ TEST(LocaleTest, CodePageOfLocale) {
         {"vi_VN", 1258},       {"ja_JP", 1252},       {"C", 1252},         {"", 1252},
     };
     for (const Case& c : cases) EXPECT_EQ(WindowsCodePageOfLocale(c.locale), c.codePage) << c.locale;
+}
+
+// Sets environment variables (nullptr: unset) and puts the old values back.
+class TEnvironmentScope {
+public:
+    explicit TEnvironmentScope(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name);
+            saved_.push_back({name, old != nullptr, old ? old : ""});
+            Set(name, value);
+        }
+    }
+    ~TEnvironmentScope() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) Set(it->name, it->had ? it->value.c_str() : nullptr);
+    }
+    TEnvironmentScope(const TEnvironmentScope&) = delete;
+    TEnvironmentScope& operator=(const TEnvironmentScope&) = delete;
+
+private:
+    static void Set(const char* name, const char* value) {
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    struct TSaved {
+        const char* name;
+        bool had;
+        std::string value;
+    };
+    std::vector<TSaved> saved_;
+};
+
+// A German locale compiled for these tests (with the ASCII character map,
+// which compiles quickly): no locale but C may be installed. Rows that need it
+// are left out where localedef is missing.
+class UserDateTimeTextTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char folder[] = "/tmp/tarnwick-locales-XXXXXX";
+        if (!mkdtemp(folder)) return;
+        localeFolder_ = folder;
+        const std::string command =
+            "localedef -c -i de_DE -f ANSI_X3.4-1968 " + localeFolder_ + "/de_DE >/dev/null 2>&1";
+        [[maybe_unused]] const int status = std::system(command.c_str());
+        haveGerman_ = std::filesystem::exists(localeFolder_ + "/de_DE/LC_TIME");
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        if (!localeFolder_.empty()) std::filesystem::remove_all(localeFolder_, ec);
+    }
+
+    static std::string localeFolder_;
+    static bool haveGerman_;
+};
+
+std::string UserDateTimeTextTest::localeFolder_;
+bool UserDateTimeTextTest::haveGerman_ = false;
+
+TEST_F(UserDateTimeTextTest, IsoWithoutALanguageElseTheLocaleFormat) {
+    TDateTime morning = 0, midnight = 0;
+    ASSERT_TRUE(TryEncodeDateTime({2003, 6, 3, 9, 5, 7, 0}, morning));
+    ASSERT_TRUE(TryEncodeDateTime({2003, 6, 3, 0, 0, 0, 0}, midnight));
+    const std::pair<const char*, const char*> iso{"2003-06-03 09:05:07", "2003-06-03"};
+    const std::pair<const char*, const char*> german{"03.06.2003 09:05:07", "03.06.2003"};
+    // In turn, so that the remembered locale must follow each change.
+    struct {
+        const char *all, *time, *lang;
+        std::pair<const char*, const char*> expected;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, iso},
+        {nullptr, nullptr, "de_DE", german},
+        {nullptr, nullptr, "C.UTF-8", iso},
+        {nullptr, "POSIX", "de_DE", iso},   // LC_TIME before LANG
+        {"de_DE", "C", nullptr, german},    // LC_ALL before LC_TIME
+        {nullptr, nullptr, "xx_YY", iso},   // not installed
+        {"", "", "de_DE", german},          // empty means unset
+    };
+    TEnvironmentScope path({{"LOCPATH", localeFolder_.c_str()}});
+    for (const auto& c : cases) {
+        if (c.expected == german && !haveGerman_) continue;
+        TEnvironmentScope env({{"LC_ALL", c.all}, {"LC_TIME", c.time}, {"LANG", c.lang}});
+        EXPECT_EQ(UserDateTimeText(morning), c.expected.first) << (c.lang ? c.lang : "-");
+        EXPECT_EQ(UserDateTimeText(midnight), c.expected.second) << (c.lang ? c.lang : "-");
+    }
 }
 
 }  // namespace
