@@ -3,7 +3,7 @@
 // shown in the row. Each is timed on its own; prints nanoseconds per call.
 // Usage: bench_message_costs [calls]
 #include "complaints/ComplaintForm.h"
-#include "core/Tr.h"
+#include "base/Tr.h"
 #include "i18n/Translator.h"
 #include "parsing/MailDate.h"
 #include "platform/Locale.h"

@@ -2,32 +2,16 @@
 
 #include "base/Tr.h"
 #include "base/UserInterface.h"
+#include "platform/Locale.h"
 #include "mail/SmtpClient.h"
 #include "parsing/TextOps.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <locale.h>
 
 namespace {
 
 void ShowSmtpSendError() {
     UserInterface().MessageBox(Tr("twkComplaint.SMTPSendError", "SMTP send error"), Tr("twkComplaint.Error", "Error"),
                                TMsgIcon::Error, mbOK);
-}
-
-// No language chosen for dates: the C library's own format would be ambiguous.
-bool UserTimeLocaleIsPlain() {
-    const char* name = nullptr;
-    for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
-        const char* value = std::getenv(var);
-        if (value && *value) {
-            name = value;
-            break;
-        }
-    }
-    return !name || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 || std::strncmp(name, "C.", 2) == 0;
 }
 
 }  // namespace
@@ -56,23 +40,4 @@ bool TComplaintForm::SendErrorMessage(const TAccountValues& account, const std::
     return sent;
 }
 
-std::string MessageDateText(TDateTime value) {
-    const TDateTimeParts p = DecodeDateTime(value);
-    std::tm tm{};
-    tm.tm_year = p.year - 1900;
-    tm.tm_mon = p.month - 1;
-    tm.tm_mday = p.day;
-    tm.tm_hour = p.hour;
-    tm.tm_min = p.minute;
-    tm.tm_sec = p.second;
-    const bool midnight = p.hour == 0 && p.minute == 0 && p.second == 0;
-    locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    const bool plain = !user || UserTimeLocaleIsPlain();
-    char text[128] = {};
-    if (plain)
-        std::strftime(text, sizeof text, midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", &tm);
-    else
-        strftime_l(text, sizeof text, midnight ? "%x" : "%x %X", &tm, user);
-    if (user) freelocale(user);
-    return text;
-}
+std::string MessageDateText(TDateTime value) { return UserDateTimeText(value); }

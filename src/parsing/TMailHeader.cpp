@@ -58,7 +58,7 @@ void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
         if (line.empty()) break;
         if (BeginsWithIgnoringCase(line, "FROM:")) {
             const std::string value = TextAfter(line, ":");
-            FromAddress = AddressOf(value);
+            FromAddress = SenderAddressOf(value);
             FromText = DecodeEncodedWords(value, charset);
         } else if (BeginsWithIgnoringCase(line, "SUBJECT:"))
             SubjectText = DecodeEncodedWords(TextAfter(line, ":"), charset);

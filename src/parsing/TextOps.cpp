@@ -59,6 +59,28 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
 
 std::string AddressOf(std::string_view text) { return TrimText(TextBefore(TextAfter(text, "<"), ">")); }
 
+std::string SenderAddressOf(std::string_view rawValue) {
+    int comment = 0;
+    bool quoted = false;
+    for (std::size_t i = 0; i < rawValue.size(); ++i) {
+        const char c = rawValue[i];
+        if ((quoted || comment > 0) && c == '\\') {
+            ++i;  // an escaped character never opens or closes anything
+        } else if (quoted) {
+            quoted = c != '"';
+        } else if (c == '(') {
+            ++comment;
+        } else if (comment > 0) {
+            if (c == ')') --comment;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == '<') {
+            return AddressOf(rawValue.substr(i));
+        }
+    }
+    return TrimText(rawValue);
+}
+
 std::string DisplayNameOf(std::string_view text) {
     // An unclosed quote or parenthesis runs to the end of the text.
     if (const std::size_t quote = text.find('"'); quote != std::string_view::npos) {

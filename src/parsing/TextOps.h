@@ -32,6 +32,9 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
 // The address of a From value: the text between the first "<" and the next
 // ">", trimmed; the whole value trimmed when there is no "<".
 std::string AddressOf(std::string_view text);
+// AddressOf for a From value as the header carries it: a "<" inside a quoted
+// name or a comment is text the sender chose, never the address.
+std::string SenderAddressOf(std::string_view rawValue);
 
 // The display name of a From value: between the first and the next double
 // quote; else the trimmed text before "<"; else the text inside "(...)";

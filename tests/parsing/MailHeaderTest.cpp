@@ -76,6 +76,14 @@ TEST_F(MailHeaderTest, SenderAddressIsTakenBeforeDecoding) {
         {{"From: sender@example.com (Sender)"}, "sender@example.com (Sender)", "sender@example.com (Sender)"},
         {{"FROM: =?us-ascii?Q?=3Cboss=40friend.example=3E?=", "\t<bulk@spam.example>"}, "bulk@spam.example",
          "<boss@friend.example> <bulk@spam.example>"},
+        // A quoted name or a comment is text the sender chose, too.
+        {{"From: \"<boss@friend.example>\" <bulk@spam.example>"}, "bulk@spam.example",
+         "\"<boss@friend.example>\" <bulk@spam.example>"},
+        {{"From: \"a \\\" <boss@friend.example>\" <bulk@spam.example>"}, "bulk@spam.example",
+         "\"a \\\" <boss@friend.example>\" <bulk@spam.example>"},
+        {{"From: (see <boss@friend.example>) <bulk@spam.example>"}, "bulk@spam.example",
+         "(see <boss@friend.example>) <bulk@spam.example>"},
+        {{"From: \"<boss@friend.example>\""}, "\"<boss@friend.example>\"", "\"<boss@friend.example>\""},
     };
     for (const auto& c : cases) {
         TMailHeader h;
