@@ -167,6 +167,61 @@ void TImapClient::LiteralLines(std::vector<std::string>& lines) const {
     }
 }
 
+bool TImapClient::RefuseForSecurity(const std::string& problem) {
+    socket_->Disconnect();
+    socket_->LastError = SecureFailure;
+    FullResult.clear();
+    ResultString = problem;
+    return false;
+}
+
+bool TImapClient::BeginTls() {
+    if (!socket_->StartTls(Host, Tls.TrustedFingerprint, Timeout)) return RefuseForSecurity(socket_->Tls().Problem);
+    if (Tls.OnEncrypted) Tls.OnEncrypted();
+    return true;
+}
+
+bool TImapClient::ReadCapabilities() {
+    Capabilities.clear();
+    if (SendCommand("CAPABILITY") != "OK") return true;  // LOGIN is tried all the same
+    for (const std::string& line : FullResult) {
+        if (!StartsWith(line, "* CAPABILITY ")) continue;
+        std::string words = line.substr(13);
+        std::size_t start = 0;
+        while (start <= words.size()) {
+            std::size_t space = words.find(' ', start);
+            if (space == std::string::npos) space = words.size();
+            std::string word = TrimText(std::string_view(words).substr(start, space - start));
+            if (!word.empty()) Capabilities.push_back(word);
+            start = space + 1;
+        }
+    }
+    bool rev1 = false;
+    for (const std::string& capability : Capabilities) rev1 = rev1 || StartsWithNoCase(capability, "IMAP4rev1");
+    return rev1;
+}
+
+// STARTTLS when the server offers it and the settings want it; the
+// capabilities are asked for again over TLS, as those before may be forged.
+bool TImapClient::UpgradeIfOffered() {
+    if (Tls.Security == TSecurity::None) return true;
+    bool offered = false;
+    for (const std::string& capability : Capabilities) offered = offered || UpperAscii(capability) == "STARTTLS";
+    // After PREAUTH there is no STARTTLS: the session is signed in already.
+    if (Preauthenticated) offered = false;
+    switch (StepOnPlainConnection(Tls, offered)) {
+        case TPlainStep::StayPlain: return true;
+        case TPlainStep::Refuse: return RefuseForSecurity(PlainRefusalText(Tls, "STARTTLS"));
+        case TPlainStep::Upgrade: break;
+    }
+    if (SendCommand("STARTTLS") != "OK") {
+        if (!socket_->Connected()) return false;
+        return RefuseForSecurity("the server offers STARTTLS but refused it (" + ResultString +
+                                 "); the password was not sent");
+    }
+    return BeginTls() && ReadCapabilities();
+}
+
 bool TImapClient::Login() {
     SelectedFolder.clear();
     SelectedExists = SelectedRecent = SelectedUidValidity = 0;
@@ -181,29 +236,14 @@ bool TImapClient::Login() {
     socket_->MakeSocket();
     socket_->ConnectTo(Host, Port);
     if (socket_->LastError != 0) return false;
+    if (StartsWithTls(Tls, TSocketBase::ResolvePort(Port), 993) && !BeginTls()) return false;
     std::string greeting = socket_->ReceiveLine(Timeout);
     if (StartsWith(greeting, "* PREAUTH"))
         Preauthenticated = true;
     else if (!StartsWith(greeting, "* OK"))
         return false;
-    Capabilities.clear();
-    if (SendCommand("CAPABILITY") == "OK") {
-        for (const std::string& line : FullResult) {
-            if (!StartsWith(line, "* CAPABILITY ")) continue;
-            std::string words = line.substr(13);
-            std::size_t start = 0;
-            while (start <= words.size()) {
-                std::size_t space = words.find(' ', start);
-                if (space == std::string::npos) space = words.size();
-                std::string word = TrimText(std::string_view(words).substr(start, space - start));
-                if (!word.empty()) Capabilities.push_back(word);
-                start = space + 1;
-            }
-        }
-        bool rev1 = false;
-        for (const std::string& capability : Capabilities) rev1 = rev1 || StartsWithNoCase(capability, "IMAP4rev1");
-        if (!rev1) return false;
-    }
+    if (!ReadCapabilities()) return false;
+    if (!socket_->Encrypted() && !UpgradeIfOffered()) return false;
     // A pre-authenticated connection is signed in already; LOGIN would be refused.
     if (Preauthenticated) return true;
     return SendCommand("LOGIN " + ImapQuoted(Username) + " " + ImapQuoted(Password)) == "OK";
@@ -415,8 +455,12 @@ bool TIMAP::Login() {
     imap_->Username = Username;
     imap_->Password = Password;
     imap_->Timeout = Timeout;
+    imap_->Tls = Tls;
     // Every new account carries the POP3 port; anything else was chosen for IMAP.
-    imap_->Port = TSocketBase::ResolvePort(Port) == 110 ? "143" : Port;
+    if (TSocketBase::ResolvePort(Port) == 110)
+        imap_->Port = Tls.Security == TSecurity::Tls ? "993" : "143";
+    else
+        imap_->Port = Port;
     StatCount = StatSize = 0;
     marked_.clear();
     return Outcome(imap_->Login());
@@ -547,6 +591,12 @@ int TIMAP::NumberOfUniqueId(const std::string& id) {
 bool TIMAP::Connected() { return imap_->Socket().Connected(); }
 
 int TIMAP::SocketError() { return imap_->Socket().LastError; }
+
+std::string TIMAP::SecurityText() {
+    return imap_->Socket().Encrypted() ? imap_->Socket().Tls().Version : std::string();
+}
+
+const TTlsOutcome& TIMAP::TlsOutcome() { return imap_->Socket().Tls(); }
 
 bool TIMAP::Uidl(int n) {
     FullResult.clear();

@@ -67,6 +67,8 @@ public:
     int Timeout = 300000;
     std::string Host = "localhost";
     std::string Port = "143";
+    // How the connection is secured (implicit TLS on port 993 when Automatic).
+    TTlsSettings Tls;
     int TagCounter = 0;
     std::string ResultString;
     std::vector<std::string> Capabilities;
@@ -86,6 +88,11 @@ public:
     static constexpr long long MaxLiteralBytes = 256LL * 1024 * 1024;
 
 private:
+    bool BeginTls();
+    bool UpgradeIfOffered();
+    bool RefuseForSecurity(const std::string& problem);
+    // CAPABILITY into Capabilities; false for a server without IMAP4rev1.
+    bool ReadCapabilities();
     void ReadTaggedReply();
     void TrackUntagged(const std::string& line);
     void TrackExists(long long count);
@@ -105,7 +112,7 @@ std::string ImapQuoted(const std::string& text);
 // followed); Retr and Dele go by UID, so no renumbering can redirect them.
 // Dele sets \Deleted; the marked messages are expunged at Logout. The
 // account's port is passed on, except the POP3 default 110, for which 143 is
-// used. Unique ids are "uidvalidity.uid"; Uidl(n) answers "n uidvalidity.uid"
+// used (993 when the security is SSL/TLS). Unique ids are "uidvalidity.uid"; Uidl(n) answers "n uidvalidity.uid"
 // (in FullResult, and after "+OK " in ResultString, as a POP3 server would).
 class TIMAP : public TPop3Client {
 public:
@@ -128,6 +135,8 @@ public:
     int NumberOfUniqueId(const std::string& id) override;
     bool Connected() override;
     int SocketError() override;
+    std::string SecurityText() override;
+    const TTlsOutcome& TlsOutcome() override;
 
     TImapClient& Client() { return *imap_; }
 

@@ -96,6 +96,54 @@ bool TPop3Client::SendCommand(const std::string& command, bool multiLine, bool h
     return ReadReply(multiLine, header);
 }
 
+bool TPop3Client::BeginTls() {
+    if (!socket_->StartTls(Host, Tls.TrustedFingerprint, Timeout))
+        return RefuseForSecurity(socket_->Tls().Problem);
+    if (Tls.OnEncrypted) Tls.OnEncrypted();
+    return true;
+}
+
+bool TPop3Client::RefuseForSecurity(const std::string& problem) {
+    socket_->Disconnect();
+    socket_->LastError = SecureFailure;
+    FullResult.clear();
+    ResultCode = 0;
+    ResultString = problem;
+    return false;
+}
+
+// STLS when the server offers it and the settings want it. What CAPA said
+// before the upgrade is not kept: an attacker may have written it; PIPELINING
+// is asked for again after the sign-in.
+bool TPop3Client::UpgradeIfOffered() {
+    if (Tls.Security == TSecurity::None) return true;
+    bool offered = false;
+    if (SendCommand("CAPA", true)) {
+        for (const std::string& line : FullResult) offered = offered || UpperAscii(TrimText(line)) == "STLS";
+    } else if (!socket_->Connected()) {
+        return false;
+    }
+    switch (StepOnPlainConnection(Tls, offered)) {
+        case TPlainStep::StayPlain: return true;
+        case TPlainStep::Refuse: return RefuseForSecurity(PlainRefusalText(Tls, "STLS"));
+        case TPlainStep::Upgrade: break;
+    }
+    if (!SendCommand("STLS", false)) {
+        if (!socket_->Connected()) return false;
+        return RefuseForSecurity("the server offers STLS but refused it (" + ResultString +
+                                 "); the password was not sent");
+    }
+    return BeginTls();
+}
+
+bool TPop3Client::OpenSession(std::string& greeting) {
+    if (!Connect()) return false;
+    if (StartsWithTls(Tls, TSocketBase::ResolvePort(Port), 995) && !BeginTls()) return false;
+    if (!ReadReply(false)) return false;
+    greeting = ResultString;
+    return socket_->Encrypted() || UpgradeIfOffered();
+}
+
 bool TPop3Client::Login() {
     TimeStamp.clear();
     // A line break in a credential would start a command of its own.
@@ -104,17 +152,18 @@ bool TPop3Client::Login() {
         ResultString.clear();
         return false;
     }
-    if (!Connect() || !ReadReply(false)) return false;
-    std::size_t open = ResultString.find('<');
+    std::string greeting;
+    if (!OpenSession(greeting)) return false;
+    std::size_t open = greeting.find('<');
     if (open != std::string::npos) {
-        std::size_t close = ResultString.find('>', open + 1);
+        std::size_t close = greeting.find('>', open + 1);
         if (close != std::string::npos)
-            TimeStamp = "<" + TrimText(std::string_view(ResultString).substr(open + 1, close - open - 1)) + ">";
+            TimeStamp = "<" + TrimText(std::string_view(greeting).substr(open + 1, close - open - 1)) + ">";
     }
     bool signedIn = false;
     if (!TimeStamp.empty() && AuthType != AuthUserPass) {
         signedIn = SendCommand("APOP " + Username + " " + ApopDigest(TimeStamp, Password), false);
-        if (!signedIn && (!Connect() || !ReadReply(false))) return false;
+        if (!signedIn && !OpenSession(greeting)) return false;
     }
     if (!signedIn && AuthType != AuthApop) {
         if (SendCommand("USER " + Username, false)) signedIn = SendCommand("PASS " + Password, false);
@@ -250,3 +299,7 @@ int TPop3Client::NumberOfUniqueId(const std::string& id) {
 bool TPop3Client::Connected() { return socket_->Connected(); }
 
 int TPop3Client::SocketError() { return socket_->LastError; }
+
+std::string TPop3Client::SecurityText() { return socket_->Encrypted() ? socket_->Tls().Version : std::string(); }
+
+const TTlsOutcome& TPop3Client::TlsOutcome() { return socket_->Tls(); }

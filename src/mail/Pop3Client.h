@@ -63,11 +63,19 @@ public:
     virtual bool Connected();
     // The Windows Sockets number of the last failure of the connection, 0 when none.
     virtual int SocketError();
+    // "TLS 1.3" while the session is encrypted, empty when it is not.
+    virtual std::string SecurityText();
+    // The TLS of the last connection: version, the server's certificate, and
+    // why the connection was refused for its security (then Login failed with
+    // SocketError() SecureFailure and the reason in ResultString).
+    virtual const TTlsOutcome& TlsOutcome();
 
     // More messages than this in one mailbox is taken as a server fault.
     static constexpr long long MaxMessages = 1000000;
 
     TPop3AuthType AuthType = AuthAny;
+    // How the connection is secured (implicit TLS on port 995 when Automatic).
+    TTlsSettings Tls;
     int Timeout = 300000;
     std::string Host = "localhost";
     std::string Port = "pop3";
@@ -88,12 +96,17 @@ public:
 
 protected:
     bool Connect();
+    // Connects, reads the greeting and secures the connection as Tls asks.
+    bool OpenSession(std::string& greeting);
     bool SendCommand(const std::string& command, bool multiLine, bool header = false);
     // header: the reply is a header (TOP n 0); a status line inside it, or
     // anything but the end mark after its blank line, breaks the connection.
     bool ReadReply(bool multiLine, bool header = false);
 
 private:
+    bool BeginTls();
+    bool UpgradeIfOffered();
+    bool RefuseForSecurity(const std::string& problem);
     void FillPipeline();
     void DrainPipeline();
 

@@ -1,5 +1,7 @@
 #include "mail/TcpSocket.h"
 
+#include "mail/TlsStream.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netdb.h>
@@ -149,6 +151,7 @@ int TSocketBase::OpenHandle(int family) {
 }
 
 void TSocketBase::CloseHandle() {
+    tls_.reset();
     if (handle_ >= 0) {
         ::close(handle_);
         handle_ = -1;
@@ -162,6 +165,7 @@ void TSocketBase::MakeSocket() {
 
 void TSocketBase::Disconnect() {
     if (handle_ < 0) return;
+    if (tls_) tls_->Close();
     ::shutdown(handle_, SHUT_WR);
     ::shutdown(handle_, SHUT_RDWR);
     CloseHandle();
@@ -189,6 +193,7 @@ int TSocketBase::ResolvePort(const std::string& port) {
 
 void TSocketBase::ConnectTo(const std::string& host, const std::string& port) {
     LineBuffer.clear();
+    tlsOutcome_ = {};
     localAddress_.clear();
     remoteAddress_.clear();
     int portNumber = ResolvePort(port);
@@ -254,6 +259,7 @@ std::size_t TSocketBase::SendText(std::string_view data) {
         LastError = WsaNotSock;
         return 0;
     }
+    if (tls_) return tls_->Write(data.data(), data.size(), LastError);
     std::size_t sent = 0;
     LastError = 0;
     while (sent < data.size()) {
@@ -274,6 +280,7 @@ bool TSocketBase::WaitReadable(int timeout) {
         LastError = WsaNotSock;
         return false;
     }
+    if (tls_ && tls_->Pending() > 0) return true;
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::milliseconds(timeout < 0 ? 0 : timeout);
     pollfd entry{handle_, POLLIN, 0};
@@ -294,6 +301,7 @@ bool TSocketBase::WaitReadable(int timeout) {
 }
 
 std::size_t TSocketBase::PendingBytes() {
+    if (tls_) return tls_->Pending();
     int count = 0;
     if (handle_ < 0 || ioctl(handle_, FIONREAD, &count) != 0 || count < 0) return 0;
     return static_cast<std::size_t>(count);
@@ -315,6 +323,10 @@ void TSocketBase::SetSendBufferSize(int size) {
 
 unsigned char TSocketBase::ReceiveByte(int timeout) {
     LastError = 0;
+    if (tls_) {
+        char byte = 0;
+        return tls_->Read(&byte, 1, timeout, LastError) == 1 ? static_cast<unsigned char>(byte) : 0;
+    }
     if (!WaitReadable(timeout)) {
         if (LastError == 0) LastError = WsaTimedOut;
         return 0;
@@ -336,6 +348,7 @@ unsigned char TSocketBase::ReceiveByte(int timeout) {
 // Reads what is waiting, up to RefillLimit bytes; when at most one byte is
 // waiting, waits for a single one, so the timeout bounds each silent period.
 bool TSocketBase::RefillLineBuffer(int timeout) {
+    if (tls_) return RefillFromTls(timeout);
     const std::size_t pending = std::min(PendingBytes(), RefillLimit);
     if (pending <= 1) {
         const unsigned char byte = ReceiveByte(timeout);
@@ -351,6 +364,18 @@ bool TSocketBase::RefillLineBuffer(int timeout) {
         LineBuffer.Assign(std::string_view(chunk, static_cast<std::size_t>(n)));
     else
         LastError = n == 0 ? WsaConnReset : WsaErrorFromErrno(errno);
+    return LastError == 0;
+}
+
+// What the TLS layer has decrypted comes first, without a wait: the socket
+// may be silent while a whole record is waiting there. Only when nothing is
+// left does the read wait for the next record.
+bool TSocketBase::RefillFromTls(int timeout) {
+    char chunk[RefillLimit];
+    const std::size_t pending = tls_->Pending();
+    const std::size_t want = pending > 0 ? std::min(pending, RefillLimit) : RefillLimit;
+    const std::size_t n = tls_->Read(chunk, want, timeout, LastError);
+    if (n > 0) LineBuffer.Assign(std::string_view(chunk, n));
     return LastError == 0;
 }
 
@@ -410,7 +435,13 @@ std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, i
         receiveBuffer <= 0)
         receiveBuffer = 1024;
     std::string chunk(static_cast<std::size_t>(receiveBuffer), '\0');
-    while (buffer.size() < length) {
+    while (tls_ && buffer.size() < length) {
+        const std::size_t want = std::min(chunk.size(), length - buffer.size());
+        const std::size_t n = tls_->Read(chunk.data(), want, timeout, LastError);
+        if (n == 0) break;
+        buffer.append(chunk.data(), n);
+    }
+    while (!tls_ && buffer.size() < length) {
         if (!WaitReadable(timeout)) {
             if (LastError == 0) LastError = WsaTimedOut;
             break;
@@ -432,6 +463,30 @@ std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, i
         buffer.append(chunk.data(), static_cast<std::size_t>(n));
     }
     return buffer.size();
+}
+
+bool TSocketBase::StartTls(const std::string& host, const std::string& trustedFingerprint, int timeout) {
+    tlsOutcome_ = {};
+    if (handle_ < 0) {
+        LastError = WsaNotSock;
+        return false;
+    }
+    if (tls_) return true;
+    std::string name = host;
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    if (!LineBuffer.empty()) {
+        tlsOutcome_.Problem = "the server sent more than its answer before the TLS handshake; someone may be "
+                              "tampering with the connection";
+    } else {
+        tls_ = TTlsStream::Start(handle_, name, trustedFingerprint, timeout, tlsOutcome_);
+    }
+    if (tls_) {
+        LastError = 0;
+        return true;
+    }
+    Disconnect();
+    LastError = SecureFailure;
+    return false;
 }
 
 std::string LocalHostName() {

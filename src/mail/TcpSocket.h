@@ -2,8 +2,13 @@
 
 #include <cstddef>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "mail/TlsSettings.h"
+
+class TTlsStream;
 
 // Blocking TCP transport shared by the POP3, IMAP and SMTP clients. Nothing
 // here throws: every operation leaves its outcome in LastError, numbered as
@@ -12,6 +17,7 @@
 // Error numbers the transport itself sets.
 constexpr int WsaTimedOut = 10060;
 constexpr int WsaConnReset = 10054;
+constexpr int WsaConnAborted = 10053;  // a TLS record that does not decrypt
 constexpr int WsaNoBufs = 10055;  // also: a line grew beyond MaxLineLength
 constexpr int WsaConnRefused = 10061;
 constexpr int WsaAddrNotAvail = 10049;
@@ -63,10 +69,24 @@ public:
     virtual std::string ReceiveUntil(int timeout, std::string_view terminator);
 
     bool WaitReadable(int timeout);
+    // Bytes that can be read without waiting: on TLS those the TLS layer has
+    // decrypted already.
     std::size_t PendingBytes();
     void SetReceiveBufferSize(int size);
     void SetSendBufferSize(int size);
     bool Connected() const { return handle_ >= 0; }
+
+    // Turns the open connection into TLS (at once for implicit TLS, after the
+    // protocol's STARTTLS): handshake, certificate checked for host, or equal
+    // to trustedFingerprint. Every read and send after it goes through TLS
+    // with the same rules. Bytes the server sent before the handshake refuse
+    // it: they could only have been put there by someone in between. On
+    // failure the connection is closed, LastError is SecureFailure (or the
+    // network's error) and Tls().Problem says why.
+    bool StartTls(const std::string& host, const std::string& trustedFingerprint, int timeout);
+    bool Encrypted() const { return tls_ != nullptr; }
+    // The TLS of the current (or last) connection.
+    const TTlsOutcome& Tls() const { return tlsOutcome_; }
 
     // Text form of the addresses of the current connection ("127.0.0.1:110").
     const std::string& LocalAddress() const { return localAddress_; }
@@ -84,6 +104,7 @@ public:
 protected:
     int OpenHandle(int family);
     bool RefillLineBuffer(int timeout);
+    bool RefillFromTls(int timeout);
     bool TakeLineUntil(std::string_view terminator, std::string& line);
     void CloseHandle();
 
@@ -93,6 +114,8 @@ protected:
     int sendBufferSize_ = 0;
     std::string localAddress_;
     std::string remoteAddress_;
+    std::unique_ptr<TTlsStream> tls_;
+    TTlsOutcome tlsOutcome_;
 };
 
 // SOCKS settings that the program never enables; with an empty proxy host

@@ -91,7 +91,9 @@ protected:
 };
 
 TScript Pop3SignedIn(std::vector<TStep> rest) {
-    TScript script{S("+OK ready\r\n"), C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK in\r\n")};
+    // CAPA: before the sign-in the client asks whether it can upgrade to TLS.
+    TScript script{S("+OK ready\r\n"), C("CAPA"), S("+OK\r\nUSER\r\n.\r\n"),
+                   C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK in\r\n")};
     script.insert(script.end(), rest.begin(), rest.end());
     return script;
 }

@@ -4,12 +4,14 @@
 #include <thread>
 #include <vector>
 
+#include "mail/TestCertificate.h"
+
 // A scripted server on a loopback port chosen by the system. Each connection
 // it accepts plays the next script: send bytes, expect a line from the client,
-// pause, send bytes one at a time, close. Every wait is bounded, so a client
-// that misbehaves fails the test instead of hanging it.
+// pause, send bytes one at a time, turn to TLS, close. Every wait is bounded,
+// so a client that misbehaves fails the test instead of hanging it.
 struct TStep {
-    enum TKind { Send, Expect, Pause, Drip, Close } Kind;
+    enum TKind { Send, Expect, Pause, Drip, Close, Tls, Raw } Kind;
     std::string Text;
     int Ms = 0;
 };
@@ -22,6 +24,11 @@ inline TStep Pause(int ms) { return {TStep::Pause, {}, ms}; }
 // Text sent one byte at a time with ms between the bytes.
 inline TStep Drip(std::string text, int ms) { return {TStep::Drip, std::move(text), ms}; }
 inline TStep Close() { return {TStep::Close, {}, 0}; }
+// The TLS handshake as a server showing certificate; from then on the steps
+// go through TLS (each Send in one TLS record, when it fits).
+inline TStep StartTls(const TTestCertificate& certificate) { return {TStep::Tls, certificate.Pem, 0}; }
+// Bytes written to the socket beneath TLS: a record that does not decrypt.
+inline TStep Raw(std::string bytes) { return {TStep::Raw, std::move(bytes), 0}; }
 
 using TScript = std::vector<TStep>;
 

@@ -9,8 +9,16 @@ namespace {
 
 constexpr const char* Greeting = "+OK ready\r\n";
 
+// The greeting and the question that comes before any sign-in: can the
+// connection be upgraded to TLS? These servers say no.
+TScript Greeted(const std::string& greeting, std::vector<TStep> rest) {
+    TScript script{S(greeting), C("CAPA"), S("+OK\r\nUSER\r\n.\r\n")};
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
 TScript SignedIn(std::vector<TStep> rest) {
-    TScript script{S(Greeting), C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK in\r\n")};
+    TScript script = Greeted(Greeting, {C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK in\r\n")});
     script.insert(script.end(), rest.begin(), rest.end());
     return script;
 }
@@ -84,7 +92,8 @@ TEST(Pop3Script, ApopTimeStamp) {
     // The example conversation of the APOP definition.
     const std::string greeting = "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n";
     {
-        TFakeServer server({S(greeting), C("APOP mrose c4c9334bac560ecc979e58001b3e22fb"), S("+OK\r\n"), Pause(100)});
+        TFakeServer server(
+            Greeted(greeting, {C("APOP mrose c4c9334bac560ecc979e58001b3e22fb"), S("+OK\r\n"), Pause(100)}));
         TPop3Client pop;
         Prepare(pop, server);
         pop.AuthType = AuthAny;
@@ -96,7 +105,7 @@ TEST(Pop3Script, ApopTimeStamp) {
     }
     {
         // USER/PASS only: the time stamp is read but never used.
-        TFakeServer server({S(greeting), C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK\r\n"), Pause(100)});
+        TFakeServer server(Greeted(greeting, {C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK\r\n"), Pause(100)}));
         TPop3Client pop;
         Prepare(pop, server);
         EXPECT_TRUE(pop.Login());
@@ -105,8 +114,9 @@ TEST(Pop3Script, ApopTimeStamp) {
     }
     {
         // A refused APOP: a new connection, then USER/PASS.
-        TFakeServer server(TFakeServer::Several, {{S(greeting), C("APOP u *"), S("-ERR no\r\n"), Pause(100)},
-                            {S(greeting), C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK\r\n"), Pause(100)}});
+        TFakeServer server(TFakeServer::Several,
+                           {Greeted(greeting, {C("APOP u *"), S("-ERR no\r\n"), Pause(100)}),
+                            Greeted(greeting, {C("USER u"), S("+OK\r\n"), C("PASS p"), S("+OK\r\n"), Pause(100)})});
         TPop3Client pop;
         Prepare(pop, server);
         pop.AuthType = AuthAny;
@@ -116,7 +126,7 @@ TEST(Pop3Script, ApopTimeStamp) {
     }
     {
         // APOP only, and the greeting offers none.
-        TFakeServer server({S(Greeting), Pause(200)});
+        TFakeServer server(Greeted(Greeting, {Pause(200)}));
         TPop3Client pop;
         Prepare(pop, server);
         pop.AuthType = AuthApop;
