@@ -55,7 +55,10 @@ const TMailServerInfo* MailServers(std::string* why) {
         auto eq = line.find('=');
         if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
     }
-    for (const char* key : {"MAIL_DIR", "POP3_PORT", "IMAP_PORT", "SMTP_PORT", "MAIL_UID", "MAIL_GID"}) {
+    for (const char* key :
+         {"MAIL_DIR", "POP3_PORT", "IMAP_PORT", "SMTP_PORT", "MAIL_UID", "MAIL_GID", "TLS_HOST", "POP3_STLS_PORT",
+          "IMAP_STARTTLS_PORT", "POP3S_PORT", "IMAPS_PORT", "SMTP_STARTTLS_PORT", "SMTPS_PORT", "TLS_CA", "TLS_FP_GOOD",
+          "TLS_FP_EXPIRED", "TLS_FP_SELFSIGNED", "TLS_FP_OTHERNAME", "TLS_FP_NOTYET"}) {
         if (values[key].empty()) {
             if (why) *why = "no mail servers: " + path + " lacks " + key;
             return nullptr;
@@ -67,6 +70,21 @@ const TMailServerInfo* MailServers(std::string* why) {
     info.SmtpPort = values["SMTP_PORT"];
     info.Uid = static_cast<unsigned>(std::stoul(values["MAIL_UID"]));
     info.Gid = static_cast<unsigned>(std::stoul(values["MAIL_GID"]));
+    info.TlsHost = values["TLS_HOST"];
+    info.Pop3StlsPort = values["POP3_STLS_PORT"];
+    info.ImapStarttlsPort = values["IMAP_STARTTLS_PORT"];
+    info.Pop3sPort = values["POP3S_PORT"];
+    info.ImapsPort = values["IMAPS_PORT"];
+    info.SmtpStarttlsPort = values["SMTP_STARTTLS_PORT"];
+    info.SmtpsPort = values["SMTPS_PORT"];
+    info.TlsCa = values["TLS_CA"];
+    info.GoodFingerprint = values["TLS_FP_GOOD"];
+    info.Expired = {"127.0.0.3", values["TLS_FP_EXPIRED"]};
+    info.SelfSigned = {"127.0.0.4", values["TLS_FP_SELFSIGNED"]};
+    info.OtherName = {"127.0.0.5", values["TLS_FP_OTHERNAME"]};
+    info.NotYetValid = {"127.0.0.6", values["TLS_FP_NOTYET"]};
+    // Before any TLS connection of the process: OpenSSL reads it once.
+    setenv("SSL_CERT_FILE", info.TlsCa.c_str(), 1);
     loaded = true;
     return &info;
 }
@@ -165,6 +183,8 @@ std::vector<TCapturedMail> CapturedMail(const std::string& recipient) {
         fs::path data = path;
         data.replace_extension(".eml");
         mail.Data = Slurp(data);
+        data.replace_extension(".auth");
+        mail.AuthenticatedAs = Slurp(data);
         found.push_back(std::move(mail));
     }
     return found;

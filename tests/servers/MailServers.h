@@ -2,7 +2,9 @@
 
 // Test access to the private mail servers on loopback that the CTest fixture
 // "mailservers" starts and stops (tests/servers/mailservers.sh): Dovecot for
-// POP3 and IMAP, and a capturing SMTP server. A test that uses them declares
+// POP3 and IMAP, a second Dovecot with TLS only, and capturing SMTP servers
+// (plain; STARTTLS and AUTH required; TLS from the first byte and AUTH
+// required). A test that uses them declares
 //
 //     tarnwick_test(test_x SOURCES ... LIBS ... tw_test_servers FIXTURES mailservers)
 //
@@ -22,6 +24,12 @@
 #include <string>
 #include <vector>
 
+// A loopback address whose POP3S and IMAPS ports show a bad certificate.
+struct TBadCertificate {
+    std::string Host;
+    std::string Fingerprint;  // SHA-256, "AB:CD:..." as openssl prints it
+};
+
 struct TMailServerInfo {
     std::string Host = "127.0.0.1";
     std::string Pop3Port;
@@ -30,10 +38,22 @@ struct TMailServerInfo {
     std::string Dir;  // the servers' folder
     unsigned Uid = 0;  // owner of the mailbox files
     unsigned Gid = 0;
+
+    // Dovecot with TLS, on TlsHost with a certificate of the test CA (made for
+    // Host, TlsHost and localhost). No sign-in is taken on the STLS and
+    // STARTTLS ports before the upgrade.
+    std::string TlsHost;
+    std::string Pop3StlsPort, ImapStarttlsPort, Pop3sPort, ImapsPort;
+    // SMTP with TLS, on Host.
+    std::string SmtpStarttlsPort, SmtpsPort;
+    std::string TlsCa;  // the test CA; MailServers() points SSL_CERT_FILE at it
+    std::string GoodFingerprint;
+    TBadCertificate Expired, SelfSigned, OtherName, NotYetValid;
 };
 
 // The running servers, or nullptr (with the reason in *why) when the info
-// file is missing or incomplete.
+// file is missing or incomplete. The first call makes OpenSSL trust the test
+// CA (SSL_CERT_FILE) in this process and the programs it starts.
 const TMailServerInfo* MailServers(std::string* why = nullptr);
 
 // MailServers(), recording a test failure (GoogleTest ADD_FAILURE) when they
@@ -80,6 +100,7 @@ std::string UniqueTestName(const std::string& stem);
 
 // One message the SMTP server accepted.
 struct TCapturedMail {
+    std::string AuthenticatedAs;  // the user the client signed in as, empty when it did not
     std::string MailFrom;
     std::vector<std::string> Recipients;
     std::string Data;  // as received, dot-stuffing removed, CR LF line ends

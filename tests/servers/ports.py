@@ -1,7 +1,8 @@
 """Helpers for mailservers.sh.
 
 ports.py free N          print N free loopback TCP ports
-ports.py wait SECONDS PORT...   wait until each port greets ("+OK", "* OK", "220")
+ports.py wait SECONDS PORT...   wait until each port greets ("+OK", "* OK", "220");
+                                a PORT may be HOST:PORT, else it is on 127.0.0.1
 """
 import socket
 import sys
@@ -20,8 +21,9 @@ def free(n):
 
 
 def greets(port):
+    host, _, number = port.rpartition(":")
     try:
-        with socket.create_connection(("127.0.0.1", port), timeout=1) as s:
+        with socket.create_connection((host or "127.0.0.1", int(number)), timeout=1) as s:
             s.settimeout(1)
             data = s.recv(200)
             return data[:3] in (b"+OK", b"* O", b"220")
@@ -45,4 +47,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "free":
         free(int(sys.argv[2]))
     elif sys.argv[1] == "wait":
-        wait(float(sys.argv[2]), [int(p) for p in sys.argv[3:]])
+        wait(float(sys.argv[2]), sys.argv[3:])
