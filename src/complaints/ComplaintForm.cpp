@@ -4,14 +4,16 @@
 #include "base/UserInterface.h"
 #include "platform/Locale.h"
 #include "mail/SmtpClient.h"
+#include "mail/TlsAccount.h"
 #include "parsing/TextOps.h"
 
 
 namespace {
 
-void ShowSmtpSendError() {
-    UserInterface().MessageBox(Tr("twkComplaint.SMTPSendError", "SMTP send error"), Tr("twkComplaint.Error", "Error"),
-                               TMsgIcon::Error, mbOK);
+// why: the server's refusal or the security problem, when there is one to tell.
+void ShowSmtpSendError(const std::string& why = {}) {
+    UserInterface().MessageBox(Tr("twkComplaint.SMTPSendError", "SMTP send error") + (why.empty() ? "" : "\n" + why),
+                               Tr("twkComplaint.Error", "Error"), TMsgIcon::Error, mbOK);
 }
 
 }  // namespace
@@ -25,18 +27,21 @@ bool TComplaintForm::SendErrorMessage(const TAccountValues& account, const std::
         return false;
     }
     TSmtpClient smtp;
-    smtp.Host = TrimText(account.smtpHost);
-    smtp.Port = std::to_string(account.smtpPort);
+    SetUpSmtpClient(smtp, account);
     if (WarnIfMailClientRunning) WarnIfMailClientRunning();
     if (!smtp.Login()) {
-        ShowSmtpSendError();
+        ShowSmtpSendError(smtp.LoginProblem);
         return false;
     }
     smtp.MailFrom("MAILER-DAEMON@" + account.host, 0);
     smtp.RcptTo(senderAddress.empty() ? AddressOf(fromValue) : senderAddress);
     const bool sent = smtp.SendData(BuildErrorMessage(
         Templates.error, {account.host, fromValue, dateText, account.login + "@" + account.host, MessageText}));
+    const std::string refusal = sent ? std::string() : smtp.ResultString;
     smtp.Logout();
+    // A server that wants a sign-in the account cannot give refuses here: the
+    // user must hear it, not find the message missing.
+    if (!sent) ShowSmtpSendError(refusal);
     return sent;
 }
 

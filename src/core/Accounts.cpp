@@ -1,13 +1,18 @@
 // Account commands, the account test, the check timer and the mail client of
 // the signed-in identity.
 #include "core/DataModule.h"
+#include "core/MailCommands.h"
 #include "core/Scramble.h"
 #include "base/Tr.h"
 #include "base/UserInterface.h"
+#include "data/TTableFile.h"
 #include "integration/MailClients.h"
 #include "mail/Mailbox.h"
 #include "mail/SmtpClient.h"
+#include "mail/TlsAccount.h"
 #include "parsing/TextOps.h"
+
+#include <filesystem>
 
 void TDM::SetUpAccountActions() {
     auto add = [this](const char* name, const char* caption, void (TDM::*handler)()) -> TAction& {
@@ -69,44 +74,95 @@ bool TDM::SetAccountPassword(const std::string& typed) {
     return true;
 }
 
+namespace {
+
+// What the test adds to a server's line: the TLS that was negotiated, or why
+// the connection or sign-in was refused for its security.
+std::string SecurityNote(bool ok, const std::string& negotiated, const std::string& problem) {
+    if (ok) return negotiated.empty() ? std::string() : " (" + negotiated + ")";
+    return problem.empty() ? std::string() : ": " + problem;
+}
+
+}  // namespace
+
 TAccountTestResult TDM::TestAccount() {
     TAccountTestResult result;
     if (IsMailClientRunning()) return result;
     result.Ran = true;
     TUserInterface& ui = UserInterface();
     ui.SetCursor(TCursor::Wait);
-    const std::string proto = cdsAccounts.AsString("proto");
+    const TAccountValues account = AccountValuesOf(cdsAccounts);
     {
-        auto box = CreateMailbox(proto);
-        box->Host = cdsAccounts.AsString("host");
-        box->Port = std::to_string(cdsAccounts.AsInteger("port"));
+        auto box = CreateMailbox(account.proto);
+        box->Host = account.host;
+        box->Port = std::to_string(account.port);
         box->AuthType = AuthUserPass;
-        box->Username = cdsAccounts.AsString("login");
-        box->Password = ScramblePassword(cdsAccounts.AsString("password"), box->Username, false);
+        box->Username = account.login;
+        box->Password = account.password;
+        box->Tls = IncomingTlsSettings(account);
         result.IncomingOk = box->Login();
         result.Text = result.IncomingOk ? Tr("POP3_SERVER_OK", "TEST <Proto> SERVER OK")
                                         : Tr("POP3_SERVER_ERR", "TEST <Proto> SERVER ERROR");
-        result.Text = ReplaceAll(result.Text, "<Proto>", proto);
+        result.Text = ReplaceAll(result.Text, "<Proto>", account.proto);
+        const std::string problem = box->SocketError() == SecureFailure ? box->ResultString : std::string();
+        result.Text += SecurityNote(result.IncomingOk, box->SecurityText(), problem);
         if (result.IncomingOk) box->Logout();
     }
     {
         TSmtpClient smtp;
-        smtp.Host = cdsAccounts.AsString("smtp_host");
-        smtp.Port = std::to_string(cdsAccounts.AsInteger("smtp_host_port"));
+        SetUpSmtpClient(smtp, account);
         smtp.Timeout = 10000;
         result.SmtpOk = smtp.Login();
         result.Text += "\r\n";
         if (result.SmtpOk) {
             result.Text += Tr("SMTP_SERVER_OK", "TEST SMTP SERVER OK");
+            result.Text += SecurityNote(true, smtp.SecurityText(), "");
             smtp.MailFrom("user", 0);
             smtp.Logout();
         } else {
             result.Text += Tr("SMTP_SERVER_ERR", "TEST SMTP SERVER ERR");
+            result.Text += SecurityNote(false, "", smtp.LoginProblem);
         }
     }
     ui.SetCursor(TCursor::Default);
     ui.MessageBox(result.Text, Tr("TEST_INFO", "TEST INFO"), TMsgIcon::Information, mbOK);
     return result;
+}
+
+// An accounts.dat from before the security fields holds the older fields
+// only, in the same order, and the table would refuse to load it. It is
+// written anew with the added fields at their defaults and put in place in
+// one rename, so that a crash leaves the old file or the new one.
+void TDM::UpgradeAccountsFile() {
+    const std::string file = cdsAccounts.FileName();
+    std::vector<TStoredField> layout;
+    std::vector<TValue> defaults;
+    for (const TFieldDef& f : cdsAccounts.Fields()) {
+        if (f.calculated) continue;
+        layout.push_back({f.name, FieldTypeName(f.type), f.size});
+        defaults.push_back(f.defaultValue);
+    }
+    const auto stored = TTableFile::ReadLayout(file);
+    if (!stored || stored->empty() || stored->size() >= layout.size()) return;
+    for (std::size_t i = 0; i < stored->size(); ++i)
+        if ((*stored)[i].name != layout[i].name || (*stored)[i].type != layout[i].type) return;
+    TStoredTable old;
+    if (TTableFile(file).Read(old) != TLoadResult::Loaded) return;
+    std::vector<const TStoredRow*> rows;
+    for (TStoredRow& row : old.rows) {
+        for (std::size_t i = row.values.size(); i < layout.size(); ++i) row.values.push_back(defaults[i]);
+        rows.push_back(&row);
+    }
+    const std::string upgraded = file + ".upgrade";
+    std::error_code ec;
+    std::filesystem::remove(upgraded, ec);
+    bool written;
+    {
+        TTableFile writer(upgraded);
+        written = writer.Write(layout, rows, {}, old.nextAutoInc);
+    }
+    if (written) std::filesystem::rename(upgraded, file, ec);
+    if (!written || ec) std::filesystem::remove(upgraded, ec);
 }
 
 // ---------------------------------------------------------------- timer

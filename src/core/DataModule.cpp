@@ -78,7 +78,16 @@ TDM::TDM()
                    F("authtype", T::String, 5).Required().Default(std::string("Login")),
                    F("smtp_host", T::String, 50),
                    F("smtp_host_port", T::Word).Default(std::int64_t{25}),
-                   F("email", T::String, 100).Required()}),
+                   F("email", T::String, 100).Required(),
+                   // How each server is secured (TlsSettings.h), whether it was reached
+                   // over TLS before, and the SHA-256 fingerprint ("AB:CD:...", as the
+                   // messages show it) of a certificate the user trusts for it.
+                   F("security", T::String, 8).Default(std::string("auto")),
+                   F("smtp_security", T::String, 8).Default(std::string("auto")),
+                   F("tls_used", T::Boolean).Default(false),
+                   F("smtp_tls_used", T::Boolean).Default(false),
+                   F("trusted_cert", T::String, 95),
+                   F("smtp_trusted_cert", T::String, 95)}),
       cdsInBox("cdsInBox", BoxFields(false)),
       cdsDelBox("cdsDelBox", BoxFields(true)),
       cdsFriends("cdsFriends", {F("id", T::AutoInc).Hidden(), F("name", T::String, 50).Label("Name").Required()}),
@@ -107,6 +116,7 @@ void TDM::SetUpIdentities() {
 
 void TDM::SetUpAccounts() {
     cdsAccounts.SetFileName("accounts.dat");
+    UpgradeAccountsFile();
     cdsAccounts.SetSaveAfterPost(true);
     cdsAccounts.FieldDef("description").defaultValue = Tr("NewAccountName", "<New account>");
     cdsAccounts.AddIndex("ID", "id");

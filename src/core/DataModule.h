@@ -148,4 +148,7 @@ private:
     void AddAccountExecute();
     void DeleteAccountExecute();
     void ApplyAccExecute();
+    // Rewrites an accounts.dat from before the security fields with them at
+    // their defaults, so that it loads.
+    void UpgradeAccountsFile();
 };

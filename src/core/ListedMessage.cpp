@@ -8,6 +8,7 @@
 #include "base/UserInterface.h"
 #include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"
+#include "mail/TlsAccount.h"
 #include "parsing/TMailMessage.h"
 #include "parsing/TMessaging.h"
 
@@ -41,8 +42,8 @@ void TMailCommands::SetUpActions() {
     boxAction("DelBoxComplain", "Complain", "Friends", dm_.cdsDelBox, &TMailCommands::DelBoxComplainExecute);
 }
 
-TAccountValues TMailCommands::CurrentAccount() const {
-    const TTable& a = dm_.cdsAccounts;
+TAccountValues AccountValuesOf(TTable& accounts) {
+    const TTable& a = accounts;
     TAccountValues v;
     v.id = a.AsInteger("id");
     v.description = a.AsString("description");
@@ -54,8 +55,36 @@ TAccountValues TMailCommands::CurrentAccount() const {
     v.smtpHost = a.AsString("smtp_host");
     v.smtpPort = static_cast<int>(a.AsInteger("smtp_host_port"));
     v.email = a.AsString("email");
+    v.security = a.AsString("security");
+    v.smtpSecurity = a.AsString("smtp_security");
+    v.tlsUsed = a.AsBoolean("tls_used");
+    v.smtpTlsUsed = a.AsBoolean("smtp_tls_used");
+    v.trustedCertificate = a.AsString("trusted_cert");
+    v.smtpTrustedCertificate = a.AsString("smtp_trusted_cert");
+    v.rememberTls = [&accounts, id = v.id](bool outgoing) { RememberTlsUsed(accounts, id, outgoing); };
     return v;
 }
+
+void RememberTlsUsed(TTable& accounts, std::int64_t id, bool outgoing) {
+    if (accounts.State() != TTable::TState::Browse || accounts.IsEmpty()) return;
+    const char* field = outgoing ? "smtp_tls_used" : "tls_used";
+    const TTable::TBookmark standing = accounts.Bookmark();
+    if (accounts.AsInteger("id") == id || accounts.Locate("id", id)) {
+        if (!accounts.AsBoolean(field)) {
+            accounts.Edit();
+            accounts.SetValue(field, true);
+            // A table file that cannot be written loses only this note; the mail goes on.
+            try {
+                accounts.Post();
+            } catch (const std::exception&) {
+                if (accounts.State() != TTable::TState::Browse) accounts.Cancel();
+            }
+        }
+    }
+    accounts.GotoBookmark(standing);
+}
+
+TAccountValues TMailCommands::CurrentAccount() const { return AccountValuesOf(dm_.cdsAccounts); }
 
 bool TMailCommands::LocateAccount(std::int64_t id) { return id > 0 && dm_.cdsAccounts.Locate("id", id); }
 
@@ -65,6 +94,7 @@ void TMailCommands::FillMailbox(TPop3Client& mailbox, const TAccountValues& acco
     mailbox.AuthType = AuthUserPass;
     mailbox.Username = account.login;
     mailbox.Password = account.password;
+    mailbox.Tls = IncomingTlsSettings(account);
 }
 
 namespace {

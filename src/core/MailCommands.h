@@ -120,6 +120,15 @@ private:
     std::set<std::int64_t> failedBounces_;  // accounts whose error message could not be sent
 };
 
+// The values of the accounts table's current row, password made readable.
+// Their rememberTls marks that row's account (RememberTlsUsed).
+TAccountValues AccountValuesOf(TTable& accounts);
+
+// Notes in the account with this id that its incoming (outgoing: SMTP) server
+// was reached over TLS, so that Automatic insists on TLS from now on. Leaves a
+// row the user is editing alone, and the table on the row it stood on.
+void RememberTlsUsed(TTable& accounts, std::int64_t id, bool outgoing);
+
 // Why a mailbox or SMTP step failed, for the user: the server's answer, or
 // what the connection did (refused, timed out, closed).
 std::string FailureReason(const std::string& what, const std::string& serverLine, int socketError);

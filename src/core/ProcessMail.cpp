@@ -9,6 +9,7 @@
 #include "mail/Mailbox.h"
 #include "mail/ProtocolText.h"
 #include "mail/SmtpClient.h"
+#include "mail/TlsAccount.h"
 #include "parsing/TextOps.h"
 #include "platform/CodePage.h"
 
@@ -74,13 +75,14 @@ void TMailCommands::ForwardFilteredHeaders() {
         outcome.idaction = 4;
         if (!LocateAccount(box.AsInteger("idaccount"))) continue;
         const TAccountValues account = CurrentAccount();
-        // The copy goes out through the server of the account the message lies in.
-        const std::string server = TrimText(account.smtpHost) + ":" + std::to_string(account.smtpPort);
+        // The copy goes out through the server of the account the message lies
+        // in, signed in as that account.
+        const std::string server =
+            TrimText(account.smtpHost) + ":" + std::to_string(account.smtpPort) + " " + account.login;
         if (server != connectedTo) {
             if (!connectedTo.empty()) smtp.Logout();
             connectedTo.clear();
-            smtp.Host = TrimText(account.smtpHost);
-            smtp.Port = std::to_string(account.smtpPort);
+            SetUpSmtpClient(smtp, account);
             if (smtp.Host.empty()) {
                 outcome.note = Tr("Outcome.NoSmtp", "no outgoing server is set for the account");
             } else if (!failedServers.count(server)) {
