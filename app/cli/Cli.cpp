@@ -7,6 +7,7 @@
 #include "data/TTableError.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/dmfilters.h"
+#include "mail/TlsSettings.h"
 #include "parsing/TextOps.h"
 #include "platform/Home.h"
 
@@ -190,6 +191,15 @@ const TAccountField kAccountFields[] = {
     {"smtp-port", "smtp_host_port", true}, {"email", "email", false},
 };
 
+// The stored word of a security option, empty when it is not given.
+std::string SecurityOption(const TParsed& p, const char* option) {
+    if (!p.Has(option)) return {};
+    const auto security = ParseSecurity(p.Get(option));
+    if (!security || p.Get(option).empty())
+        throw TUsageError(std::string("--") + option + ": '" + p.Get(option) + "' is not auto, tls, starttls or none");
+    return SecurityWord(*security);
+}
+
 int AccountAdd(TContext& c, const TParsed& p) {
     TTable& a = c.dm.cdsAccounts;
     // Everything is checked before the row exists, so a refusal stores nothing.
@@ -212,6 +222,13 @@ int AccountAdd(TContext& c, const TParsed& p) {
     }
     for (const char* required : {"login", "email"})
         if (IsBlankText(p.Get(required))) throw TUsageError(std::string("--") + required + " is required");
+    // TLS from the first byte is served on its own port; unless told otherwise, the usual one.
+    const std::string security = SecurityOption(p, "security"), smtpSecurity = SecurityOption(p, "smtp-security");
+    if (!security.empty()) values.emplace_back("security", security);
+    if (!smtpSecurity.empty()) values.emplace_back("smtp_security", smtpSecurity);
+    if (security == "tls" && !p.Has("port"))
+        values.emplace_back("port", std::int64_t{SameIgnoringCase(p.Get("proto"), "IMAP") ? 993 : 995});
+    if (smtpSecurity == "tls" && !p.Has("smtp-port")) values.emplace_back("smtp_host_port", std::int64_t{465});
     std::optional<std::string> password;
     if (p.Has("account-password-fd")) {
         const int fd = static_cast<int>(ParseNumber("--account-password-fd", p.Get("account-password-fd"), 0, 1 << 20, "a file descriptor"));
@@ -260,6 +277,28 @@ int AccountDelete(TContext& c, const TParsed& p) {
     if (!c.dm.Actions["DeleteAccount"].Execute()) throw TFailure("the account cannot be deleted now");
     if (!c.dm.cdsAccounts.Save()) throw TFailure(c.dm.cdsAccounts.LastError());
     return kExitOk;
+}
+
+int AccountTrust(TContext& c, const TParsed& p) {
+    const std::string& text = p.args[1];
+    std::string trusted;
+    if (text != "none") {
+        const auto digits = ParseFingerprint(text);
+        if (!digits) throw TUsageError("'" + text + "' is not a SHA-256 fingerprint (64 hex digits, colons allowed)");
+        trusted = FingerprintText(*digits);
+    }
+    LocateAccount(c, p.args[0]);
+    TTable& a = c.dm.cdsAccounts;
+    a.Edit();
+    a.SetValue(p.Has("smtp") ? "smtp_trusted_cert" : "trusted_cert", trusted);
+    try {
+        if (a.Post()) return kExitOk;
+    } catch (const TTableError& e) {
+        a.Cancel();
+        throw TFailure(e.what());
+    }
+    a.Cancel();
+    throw TFailure("the account was not stored");
 }
 
 int AccountTest(TContext& c, const TParsed& p) {
@@ -383,8 +422,12 @@ std::vector<TCommand> Commands() {
          "read the account's password from file descriptor N; when N is also the identity's and the identity "
          "has a password, the line after that one"},
         {"smtp-host", "HOST", "the outgoing server"},
-        {"smtp-port", "N", "its port (default 25)"},
+        {"smtp-port", "N", "its port (default 25; 465 with --smtp-security tls)"},
         {"email", "ADDRESS", "the account's own address (required)"},
+        {"security", "MODE",
+         "how the incoming server is secured: auto (default: TLS on port 995 or 993, else STARTTLS when offered), "
+         "tls (TLS from the first byte; port 995 or 993 unless --port), starttls, or none"},
+        {"smtp-security", "MODE", "the same for the outgoing server (auto: TLS on port 465)"},
     };
     const std::vector<TOption> checkOptions = {{"verbose", nullptr, "print the log of the scan too"}};
     const std::vector<TOption> processOptions = {
@@ -419,6 +462,13 @@ std::vector<TCommand> Commands() {
         {"account", "delete", "ID", "delete an account of the signed-in identity", {}, 1, 1, true, "", AccountDelete},
         {"account", "test", "ID", "sign in to the account's servers and tell the result; exit 0 when both work",
          {}, 1, 1, true, "", AccountTest},
+        {"account", "trust", "ID FINGERPRINT",
+         "trust a certificate that does not verify (self-signed, expired, for another name) for an account's server",
+         {{"smtp", nullptr, "for the outgoing server instead of the incoming one"}}, 2, 2, true,
+         "FINGERPRINT is the SHA-256 fingerprint that the account test or the scan names when it refuses the "
+         "server's certificate. Only that certificate is trusted: if the server ever shows another one, it is "
+         "refused again. \"none\" trusts no certificate beyond those that verify.",
+         AccountTrust},
         {"filters", "import", "FILE", "add the filters of a filter file", {}, 1, 1, false, "", FiltersImport},
         {"filters", "export", "FILE", "write every filter to a filter file", {}, 1, 1, false, "", FiltersExport},
     };
