@@ -280,7 +280,7 @@ bool TSocketBase::WaitReadable(int timeout) {
         LastError = WsaNotSock;
         return false;
     }
-    if (tls_ && tls_->Pending() > 0) return true;
+    if (tls_ && tls_->HasPending()) return true;
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::milliseconds(timeout < 0 ? 0 : timeout);
     pollfd entry{handle_, POLLIN, 0};
@@ -369,11 +369,13 @@ bool TSocketBase::RefillLineBuffer(int timeout) {
 
 // What the TLS layer has decrypted comes first, without a wait: the socket
 // may be silent while a whole record is waiting there. Only when nothing is
-// left does the read wait for the next record.
+// left does the read wait for the next record. A record is taken whole: it
+// is in memory already, and its pieces would each cost a call.
 bool TSocketBase::RefillFromTls(int timeout) {
-    char chunk[RefillLimit];
+    constexpr std::size_t RecordLimit = 16384;
+    char chunk[RecordLimit];
     const std::size_t pending = tls_->Pending();
-    const std::size_t want = pending > 0 ? std::min(pending, RefillLimit) : RefillLimit;
+    const std::size_t want = pending > 0 ? std::min(pending, RecordLimit) : RecordLimit;
     const std::size_t n = tls_->Read(chunk, want, timeout, LastError);
     if (n > 0) LineBuffer.Assign(std::string_view(chunk, n));
     return LastError == 0;

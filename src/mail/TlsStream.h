@@ -35,6 +35,8 @@ public:
     // Decrypted bytes the TLS layer holds: they can be read without waiting
     // although the socket itself may have nothing.
     std::size_t Pending() const;
+    // Whether the TLS layer holds anything received, decrypted or not yet.
+    bool HasPending() const;
     // Says goodbye (close_notify) without waiting for the answer.
     void Close();
 

@@ -169,6 +169,7 @@ plain_dovecot_conf() {
 ssl = no
 disable_plaintext_auth = no
 service imap-login {
+$login_service
   inet_listener imap {
     address = 127.0.0.1
     port = $imap
@@ -178,6 +179,7 @@ service imap-login {
   }
 }
 service pop3-login {
+$login_service
   inet_listener pop3 {
     address = 127.0.0.1
     port = $pop3
@@ -215,6 +217,7 @@ local 127.0.0.6 {
   ssl_key = <$dir/tls/notyet.key
 }
 service imap-login {
+$login_service
   inet_listener imap {
     address = 127.0.0.2
     port = $imap_starttls
@@ -225,6 +228,7 @@ service imap-login {
   }
 }
 service pop3-login {
+$login_service
   inet_listener pop3 {
     address = 127.0.0.2
     port = $pop3_stls
@@ -236,6 +240,11 @@ service pop3-login {
 }
 CONF
 }
+
+# Login processes that live on and serve one connection after another, as
+# on a busy server: not started (and their TLS set up) for every connection.
+login_service='  service_count = 0
+  process_min_avail = 1'
 
 start_dovecots() {
     attempt=0
