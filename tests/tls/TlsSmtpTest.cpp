@@ -13,17 +13,19 @@ TEST(TlsSmtp, MailArrivesSignedInOverTls) {
     TTestMailbox user;
     struct {
         const char* name;
-        std::string port;
+        std::string host, port;
         TSecurity security;
     } cases[] = {
-        {"STARTTLS when offered", servers->SmtpStarttlsPort, TSecurity::Automatic},
-        {"TLS from the first byte", servers->SmtpsPort, TSecurity::Tls},
+        {"STARTTLS when offered", servers->Host, servers->SmtpStarttlsPort, TSecurity::Automatic},
+        {"TLS from the first byte", servers->Host, servers->SmtpsPort, TSecurity::Tls},
+        // A name instead of an address: sent to the server and checked against the certificate's names.
+        {"TLS from the first byte, by name", "localhost", servers->SmtpsPort, TSecurity::Tls},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string recipient = UniqueTestName("to") + "@example.test";
         TSmtpClient smtp;
-        smtp.Host = servers->Host;
+        smtp.Host = c.host;
         smtp.Port = c.port;
         smtp.Timeout = 5000;
         smtp.Tls.Security = c.security;
