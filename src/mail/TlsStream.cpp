@@ -125,17 +125,18 @@ bool AttachSocket(SSL* ssl, int fd) {
 
 // ---------------------------------------------------------------- what the certificate check found
 
+struct TCertificateFree {
+    void operator()(X509* certificate) const { X509_free(certificate); }
+};
+
 struct TVerifyError {
     int code;
     int depth;
-    X509* certificate;  // owned (up-referenced)
+    std::unique_ptr<X509, TCertificateFree> certificate;  // up-referenced
 };
 
 struct TVerifyErrors {
     std::vector<TVerifyError> found;
-    ~TVerifyErrors() {
-        for (auto& e : found) X509_free(e.certificate);
-    }
 };
 
 int VerifyErrorsIndex() {
@@ -156,7 +157,8 @@ int CollectVerifyError(int ok, X509_STORE_CTX* store) {
     if (!known && errors->found.size() < 8) {
         X509* certificate = X509_STORE_CTX_get_current_cert(store);
         if (certificate) X509_up_ref(certificate);
-        errors->found.push_back({code, X509_STORE_CTX_get_error_depth(store), certificate});
+        errors->found.push_back({code, X509_STORE_CTX_get_error_depth(store),
+                                 std::unique_ptr<X509, TCertificateFree>(certificate)});
     }
     return 1;
 }
@@ -182,9 +184,13 @@ std::string CommonName(const X509_NAME* name) {
 std::string NamesOf(X509* certificate) {
     std::string names;
     auto add = [&names](const std::string& name) { names += (names.empty() ? "" : ", ") + name; };
-    auto* list = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
-    for (int i = 0; list && i < sk_GENERAL_NAME_num(list); ++i) {
-        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(list, i);
+    struct TNamesFree {
+        void operator()(GENERAL_NAMES* names) const { GENERAL_NAMES_free(names); }
+    };
+    const std::unique_ptr<GENERAL_NAMES, TNamesFree> list(
+        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr)));
+    for (int i = 0; list && i < sk_GENERAL_NAME_num(list.get()); ++i) {
+        const GENERAL_NAME* entry = sk_GENERAL_NAME_value(list.get(), i);
         if (entry->type == GEN_DNS) {
             const ASN1_STRING* dns = entry->d.dNSName;
             add(std::string(reinterpret_cast<const char*>(ASN1_STRING_get0_data(dns)),
@@ -196,13 +202,12 @@ std::string NamesOf(X509* certificate) {
             if (family && inet_ntop(family, ASN1_STRING_get0_data(ip), text, sizeof text)) add(text);
         }
     }
-    GENERAL_NAMES_free(list);
     if (names.empty()) names = CommonName(X509_get_subject_name(certificate));
     return names.empty() ? "no name" : names;
 }
 
 std::string Describe(const TVerifyError& error, const std::string& host) {
-    X509* certificate = error.certificate;
+    X509* certificate = error.certificate.get();
     const std::string which = error.depth == 0 ? "the certificate" : "a certificate of its chain";
     switch (error.code) {
         case X509_V_ERR_CERT_HAS_EXPIRED:
