@@ -46,12 +46,14 @@ public:
     void SetFileName(std::string fileName);
     const std::string& FileName() const { return fileName_; }
     // Loads the file into the (empty) table. A file whose stored fields differ
-    // from the declared ones in names or types is a failure; after a failure the
-    // table stays empty and refuses to save until DiscardFile.
+    // from the declared ones in names or types is a failure; after a failure,
+    // and when the file was locked, the table stays empty and refuses to save
+    // until DiscardFile.
     TLoadResult Load();
     bool LoadFailed() const { return loadFailed_; }
     const std::string& LastError() const { return lastError_; }
-    // Deletes the file (after a failed load the caller may start afresh).
+    // Deletes the file and its side files (after a failed load the caller may
+    // start afresh; the file may have been moved away already).
     void DiscardFile();
     // Writes the pending changes (posted rows, deletions) in one transaction.
     bool Save();
@@ -95,7 +97,8 @@ public:
     void Append();
     void Edit();
     // False when BeforePost cancelled it (the row stays in edit mode). Throws
-    // TTableError for an empty required field, naming the field.
+    // TTableError for an empty required field, naming the field, or when the
+    // save after the post fails.
     bool Post();
     void Cancel();
     void Delete();
