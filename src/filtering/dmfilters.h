@@ -23,16 +23,20 @@ class TFilter;
 // functions return.
 //
 // Files (in the working directory): "Action.dat", "filters.dat", "Rules.dat",
-// "Fields.dat", "expr.dat". A file that does not load, or whose stored field
-// names differ from the declared ones, is deleted and recreated empty; the
-// built-in tables then get their rows again (ids 1, 2, ... in the listed
-// order, which exported files and the dialogs rely on).
+// "Fields.dat", "expr.dat". A file does not load when it is damaged or its
+// stored fields differ from the declared ones in names, order or types. Such
+// a file of the user's own ("filters.dat", "expr.dat") is kept aside as
+// "<file>.damaged", the user is told, and the table starts empty; one of the
+// built-in tables is deleted and its rows are built again (ids 1, 2, ... in
+// the listed order, which exported files and the dialogs rely on).
 class TFilterDM {
 public:
     // Opens the tables in order (actions, categories, rules, fields,
     // expressions), refreshes the actions' enabled state, creates the engine.
-    // Throws TTableError when a file that passed the check cannot be loaded
-    // or a recreated file cannot be written.
+    // Throws THomeInUseError (data/TTableError.h) when another program keeps
+    // one of the files locked for longer than the busy timeout (nothing was
+    // renamed or deleted then), TTableError when a rebuilt file cannot be
+    // written.
     TFilterDM();
     // Writes every table with unsaved changes; errors are swallowed here, so
     // call Close() first where they must be reported.
@@ -66,11 +70,6 @@ public:
     TFilter& Engine() { return *engine_; }
     TTranslator& Translator() { return *translator_; }
 
-    // True when the table's file exists, loads, and stores exactly the declared
-    // field names in the declared order (case-sensitive). Otherwise the file
-    // is deleted and the empty table is written to it at once; false.
-    static bool TableFileMatches(TTable& table);
-
     // Renames the built-in rows from the language file ("Rules[n]", "Fields[n]",
     // "Action[n]", n counted from 0 in table order); a missing key keeps the name.
     void TranslatorLanguageChanged(TLanguage language);
@@ -94,6 +93,7 @@ public:
 private:
     void SetUpTables();
     void SetUpActions();
+    // addBuiltIns is null for the user's own tables.
     void OpenTable(TTable& table, void (TFilterDM::*addBuiltIns)());
     void AddBuiltInActions();
     void AddBuiltInRules();
