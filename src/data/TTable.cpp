@@ -512,7 +512,11 @@ void TTable::Edit() {
     Notify(TChange::State);
 }
 
-bool TTable::Post() {
+bool TTable::Post() { return PostRow(saveAfterPost_); }
+
+bool TTable::PostWithoutSaving() { return PostRow(false); }
+
+bool TTable::PostRow(bool save) {
     if (state_ == TState::Browse) return true;
     if (BeforePost && !BeforePost(*this)) return false;
     for (size_t i = 0; i < fields_.size(); ++i) {
@@ -550,7 +554,7 @@ bool TTable::Post() {
     CalcRow(*row);
     InvalidateView();
     Notify(TChange::Data);
-    if (saveAfterPost_ && !Save()) throw TTableError(lastError_);
+    if (save && !Save()) throw TTableError(lastError_);
     if (AfterPost) AfterPost(*this);
     return true;
 }

@@ -100,6 +100,8 @@ public:
     // TTableError for an empty required field, naming the field, or when the
     // save after the post fails.
     bool Post();
+    // Post, leaving the change for the next Save even with SaveAfterPost on.
+    bool PostWithoutSaving();
     void Cancel();
     void Delete();
     // Removes every row, as if deleted one by one.
@@ -155,6 +157,7 @@ private:
         bool caseInsensitive = false;
     };
 
+    bool PostRow(bool save);
     void CheckBrowse(const char* operation) const;
     int RequireField(std::string_view field) const;
     TValue Coerce(const TFieldDef& def, TValue value) const;

@@ -230,6 +230,26 @@ void TFilterDM::OpenTable(TTable& table, void (TFilterDM::*addBuiltIns)()) {
     if (!table.Save()) throw TTableError(table.LastError());
 }
 
+// ---------------------------------------------------------------- hit counts
+
+void TFilterDM::FlushHitCounts() {
+    for (TTable* table : {&cdsFilterCategory, &cdsExpr})
+        if (!table->Save()) throw TTableError(table->LastError());
+}
+
+THitCountBatch::THitCountBatch(TFilterDM& dm) : dm_(dm) { ++dm_.hitCountBatches_; }
+
+THitCountBatch::~THitCountBatch() {
+    --dm_.hitCountBatches_;
+    try {
+        dm_.FlushHitCounts();
+    } catch (const TTableError&) {
+        // The counts stay in the tables and go with the next save or at close.
+    }
+}
+
+void THitCountBatch::Flush() { dm_.FlushHitCounts(); }
+
 void TFilterDM::AddBuiltInActions() {
     for (const char* name : kActions) {
         cdsAction.Append();
