@@ -110,9 +110,9 @@ void TTableFile::Remove(const std::string& path) {
 }
 
 std::string TTableFile::KeepAside(const std::string& path, std::string& error) {
-    std::string kept = path + ".damaged";
-    for (int n = 2; std::filesystem::exists(kept); ++n) kept = path + ".damaged" + std::to_string(n);
     std::error_code ec;
+    std::string kept = path + ".damaged";
+    for (int n = 2; std::filesystem::exists(kept, ec); ++n) kept = path + ".damaged" + std::to_string(n);
     std::filesystem::rename(path, kept, ec);
     if (ec) {
         error = ec.message();

@@ -82,7 +82,8 @@ public:
     static std::string KeepAside(const std::string& path, std::string& error);
 
     // How long a read or write waits for another connection's lock before it
-    // gives up; for every table file of the process. Two seconds unless set.
+    // gives up; for every table file the process opens from then on. Two
+    // seconds unless set.
     static void SetBusyTimeout(std::chrono::milliseconds timeout);
     static std::chrono::milliseconds BusyTimeout();
 
