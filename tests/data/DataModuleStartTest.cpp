@@ -121,7 +121,7 @@ TEST_F(TDataModuleStartTest, ALockLetGoWithinTheBusyTimeoutIsWaitedFor) {
     for (const char* file : {"accounts.dat", "expr.dat"}) {
         SCOPED_TRACE(file);
         std::promise<void> held;
-        std::thread other([&] {
+        std::jthread other([&] {
             try {
                 THeldLock lock(home.File(file), THeldLock::TKind::RollbackJournal);
                 held.set_value();
@@ -132,7 +132,6 @@ TEST_F(TDataModuleStartTest, ALockLetGoWithinTheBusyTimeoutIsWaitedFor) {
         });
         held.get_future().get();
         ExpectEverythingKept();
-        other.join();
     }
 }
 
