@@ -20,7 +20,7 @@ std::int64_t StoredHits(const std::string& path, std::int64_t id) {
     return -1;
 }
 
-class THitCountBatchTest : public TFilterTest {
+class TFilterHitCountBatchTest : public TFilterTest {
 protected:
     std::int64_t category = 0, expression = 0;
     const std::string caught = Header({"Subject: a special offer"});
@@ -40,7 +40,7 @@ protected:
     }
 };
 
-TEST_F(THitCountBatchTest, HitsWaitForTheFlushWhileABatchIsOpen) {
+TEST_F(TFilterHitCountBatchTest, HitsWaitForTheFlushWhileABatchIsOpen) {
     using V = std::vector<std::int64_t>;
     Catch(1);
     EXPECT_EQ(HitsInMemoryAndOnDisk(), (V{1, 1, 1, 1}));  // no batch: saved at once
@@ -65,7 +65,7 @@ TEST_F(THitCountBatchTest, HitsWaitForTheFlushWhileABatchIsOpen) {
     EXPECT_EQ(HitsInMemoryAndOnDisk(), (V{6, 6, 6, 6}));
 }
 
-TEST_F(THitCountBatchTest, TheUsersChangesAreSavedAtOnceWhileABatchIsOpen) {
+TEST_F(TFilterHitCountBatchTest, TheUsersChangesAreSavedAtOnceWhileABatchIsOpen) {
     THitCountBatch batch(*dm);
     Catch(1);
     const auto other = AddCategory("Other");
@@ -77,7 +77,7 @@ TEST_F(THitCountBatchTest, TheUsersChangesAreSavedAtOnceWhileABatchIsOpen) {
     EXPECT_EQ(StoredHits(home.File("expr.dat"), expression), 1);
 }
 
-TEST_F(THitCountBatchTest, WaitingHitsAreWrittenWhenTheModuleCloses) {
+TEST_F(TFilterHitCountBatchTest, WaitingHitsAreWrittenWhenTheModuleCloses) {
     {
         THitCountBatch batch(*dm);
         Catch(3);
