@@ -35,7 +35,11 @@ public:
 
     // ------------------------------------------------------------ the store
     // Loads the file-backed tables in their order. A file that cannot be read
-    // is kept aside under another name, the user is told, and its table starts empty.
+    // is kept aside under another name, the user is told, and its table starts
+    // empty. A file that another program (another Tarnwick on the same home
+    // folder) keeps locked for longer than the busy timeout throws
+    // THomeInUseError (data/TTableError.h): nothing was renamed or deleted,
+    // nothing was shown, and the program should end with its what().
     void LoadStore();
 
     TTable cdsIdentities;
@@ -48,7 +52,7 @@ public:
     // ------------------------------------------------------------ creation
     // What the module does once when the program starts: the timer from
     // "misc.ini", the tables, scrambling plain passwords, finding the
-    // auto-login identity.
+    // auto-login identity. Throws THomeInUseError as LoadStore does.
     void DataModuleCreate();
 
     // ------------------------------------------------------------ state
@@ -116,7 +120,6 @@ private:
     void SetUpAccounts();
     void SetUpBoxes();
     void SetUpLists();
-    void LoadTable(TTable& table);
 
     void cdsAccountsAfterInsert(TTable& table);
     bool cdsAccountsBeforePost(TTable& table);

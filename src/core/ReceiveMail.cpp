@@ -6,6 +6,7 @@
 #include "base/Tr.h"
 #include "base/UserInterface.h"
 #include "filtering/FilterEngine.h"
+#include "data/TTableError.h"
 #include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"
 #include "parsing/TMailMessage.h"
@@ -14,6 +15,7 @@
 #include "platform/CodePage.h"
 
 #include <charconv>
+#include <optional>
 #include <chrono>
 
 namespace {
@@ -63,8 +65,13 @@ void TMailCommands::ReceiveIdentityMailExecute() {
 
     {
         TScanState scan;
-        for (dm_.cdsAccounts.First(); !dm_.cdsAccounts.Eof() && !dm_.Idle; dm_.cdsAccounts.Next())
+        // A hit count per catch would cost a transaction each: they are written per account.
+        std::optional<THitCountBatch> hits;
+        if (filters_) hits.emplace(*filters_);
+        for (dm_.cdsAccounts.First(); !dm_.cdsAccounts.Eof() && !dm_.Idle; dm_.cdsAccounts.Next()) {
             ScanAccount(scan);
+            FlushHitCounts();
+        }
         if (TAction* receive = dm_.Actions.Find("ReceiveIdentityMail")) receive->SetEnabled(true);
         log.Add(Tr("Done", "Done"));
     }
@@ -210,6 +217,16 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     if (!accepted && !verdict.reason.empty()) target.SetValue("Prichina", verdict.reason);
     target.Post();
     return true;
+}
+
+// Hit counts that cannot be written are no reason to stop a scan; they are
+// written with the next save of their table.
+void TMailCommands::FlushHitCounts() {
+    if (!filters_) return;
+    try {
+        filters_->FlushHitCounts();
+    } catch (const TTableError&) {
+    }
 }
 
 void TMailCommands::AddProblem(const TAccountValues& account, const std::string& reason) {

@@ -46,12 +46,14 @@ public:
     void SetFileName(std::string fileName);
     const std::string& FileName() const { return fileName_; }
     // Loads the file into the (empty) table. A file whose stored fields differ
-    // from the declared ones in names or types is a failure; after a failure the
-    // table stays empty and refuses to save until DiscardFile.
+    // from the declared ones in names or types is a failure; after a failure,
+    // and when the file was locked, the table stays empty and refuses to save
+    // until DiscardFile.
     TLoadResult Load();
     bool LoadFailed() const { return loadFailed_; }
     const std::string& LastError() const { return lastError_; }
-    // Deletes the file (after a failed load the caller may start afresh).
+    // Deletes the file and its side files (after a failed load the caller may
+    // start afresh; the file may have been moved away already).
     void DiscardFile();
     // Writes the pending changes (posted rows, deletions) in one transaction.
     bool Save();
@@ -95,8 +97,11 @@ public:
     void Append();
     void Edit();
     // False when BeforePost cancelled it (the row stays in edit mode). Throws
-    // TTableError for an empty required field, naming the field.
+    // TTableError for an empty required field, naming the field, or when the
+    // save after the post fails.
     bool Post();
+    // Post, leaving the change for the next Save even with SaveAfterPost on.
+    bool PostWithoutSaving();
     void Cancel();
     void Delete();
     // Removes every row, as if deleted one by one.
@@ -152,6 +157,7 @@ private:
         bool caseInsensitive = false;
     };
 
+    bool PostRow(bool save);
     void CheckBrowse(const char* operation) const;
     int RequireField(std::string_view field) const;
     TValue Coerce(const TFieldDef& def, TValue value) const;

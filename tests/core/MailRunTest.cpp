@@ -317,3 +317,22 @@ TEST_F(TMailRunTest, AnAddressInsideAnEncodedWordIsNotTheSender) {
 }
 
 }  // namespace
+
+namespace {
+
+// The hits of a scan's catches are written together, and they are written:
+// the filter files hold them once the scan is over.
+TEST_F(TMailRunTest, TheHitCountsOfAScanReachTheFilterFiles) {
+    TTestMailbox box({Message("a@x.test", "lottery one"), Message("b@x.test", "lottery two"),
+                      Message("c@x.test", "hello")});
+    AddFilter("lotto", 1, "lottery");
+    AddAccount("Main", "POP3", box);
+    commands->ReceiveIdentityMailExecute();
+    ASSERT_EQ(Rows(dm.cdsDelBox).size(), 2u);
+    EXPECT_FALSE(filters->HitCountBatchOpen());
+    TFilterDM reread;
+    ASSERT_TRUE(reread.cdsFilterCategory.Locate("NameCategory", std::string("lotto")));
+    EXPECT_EQ(reread.cdsFilterCategory.AsInteger("Hits"), 2);
+}
+
+}  // namespace
