@@ -88,6 +88,7 @@ TDM::TDM()
     SetUpAccounts();
     SetUpBoxes();
     SetUpLists();
+    Actions.AttachTo(Component);
     SetUpIdentityActions();
     SetUpAccountActions();
     Timer.OnTimer = [this] { TimerTimer(); };

@@ -62,6 +62,10 @@ public:
     std::string CurrentUserName;
     bool AutoLoginFound = false;  // an identity carries AutoLogin; the table stands on it
 
+    // The module in the translators' walk: its actions' captions are
+    // translated under "DM.<action>.Caption".
+    TBasicComponent Component{nullptr, "DM"};
+
     // Every command of the module, by name. Those of this module so far:
     // Identities: Login, ChangeIdentities, DefaultIdentity, AutoLogin,
     //   DeleteIdentity, AddIdentity, ChangePassword, UpdateStatus;

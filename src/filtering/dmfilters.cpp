@@ -121,6 +121,7 @@ TFilterDM::TFilterDM()
         [this](TLanguage language) { TranslatorLanguageChanged(language); });
 
     SetUpTables();
+    Actions.AttachTo(component_);
     SetUpActions();
     OpenTable(cdsAction, &TFilterDM::AddBuiltInActions);
     OpenTable(cdsFilterCategory, nullptr);

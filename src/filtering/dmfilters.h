@@ -78,6 +78,8 @@ public:
 
     TFilter& Engine() { return *engine_; }
     TTranslator& Translator() { return *translator_; }
+    // The module in the translators' walk ("FilterDM").
+    TComponent& Component() { return component_; }
 
     // True while a THitCountBatch is open: the engine's hit counts wait for FlushHitCounts.
     bool HitCountBatchOpen() const { return hitCountBatches_ > 0; }
