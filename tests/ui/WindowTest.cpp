@@ -13,7 +13,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -227,6 +229,14 @@ TEST_F(TMainWindowTest, ALanguageChangeKeepsTheCountsOfTheModes) {
     EXPECT_EQ(Modes().item(0)->text(), german + "(3)");
     EXPECT_EQ(Modes().item(1)->text().indexOf('('), -1);
     main->Translator().ApplyLanguage(LanguageFromName("English"));
+}
+
+TEST_F(TMainWindowTest, ContentsOpensTheShippedGuide) {
+    QString opened;
+    main->OpenHelpFile = [&](const QString& file) { opened = file; };
+    Find<QAction>(*main, "HelpContents").trigger();
+    EXPECT_TRUE(opened.endsWith("Hilfe/Bedienungsanleitung.html")) << opened.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(opened));
 }
 
 }  // namespace

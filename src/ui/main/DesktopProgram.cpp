@@ -116,6 +116,13 @@ void TDesktopProgram::CreateModulesAndWindows() {
     passwordDialog_ = std::make_unique<TPasswordDlg>(main_.get());
     status_ = std::make_unique<TRetrievalStatusForm>(dm_->StatusLog, main_.get());
     main_->SetStatusForm(status_.get());
+    // The user's own copy first, then the installed one, then the source tree's.
+    main_->HelpFolders = {QString::fromStdString(HomeFolder())};
+    if (const std::string exe = ExecutableFolder(); !exe.empty())
+        main_->HelpFolders.push_back(QString::fromStdString(exe) + "/../share/doc/tarnwick");
+#ifdef TARNWICK_SOURCE_HELP_DIR
+    main_->HelpFolders.push_back(TARNWICK_SOURCE_HELP_DIR);
+#endif
     timer_ = std::make_unique<TQtTimer>(dm_->Timer);
     connections_ = std::make_unique<TConnections>();
     connections_->StartUp();
