@@ -348,6 +348,16 @@ void TTable::SetRecNo(int recNo) {
 
 // ---------------------------------------------------------------- values
 
+const TValue& TTable::ValueAt(int recNo, int fieldIndex) const {
+    if (fieldIndex < 0 || fieldIndex >= static_cast<int>(fields_.size()))
+        throw TTableError(name_ + ": no field number " + std::to_string(fieldIndex));
+    EnsureView();
+    if (recNo < 1 || recNo > static_cast<int>(view_.size())) return kNull;
+    const TRow* row = view_[static_cast<std::size_t>(recNo - 1)];
+    if (state_ != TState::Browse && row == current_) return buffer_[fieldIndex];
+    return row->values[fieldIndex];
+}
+
 const TValue& TTable::Value(int fieldIndex) const {
     if (fieldIndex < 0 || fieldIndex >= static_cast<int>(fields_.size()))
         throw TTableError(name_ + ": no field number " + std::to_string(fieldIndex));

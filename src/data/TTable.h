@@ -78,6 +78,9 @@ public:
     // --- values of the current row (of the edit buffer while editing)
     const TValue& Value(std::string_view field) const;
     const TValue& Value(int fieldIndex) const;
+    // A value of any visible row (1-based, in the current order) without
+    // moving the current row: what a grid draws. Null outside the rows.
+    const TValue& ValueAt(int recNo, int fieldIndex) const;
     std::string AsString(std::string_view field) const;
     std::int64_t AsInteger(std::string_view field) const;
     bool AsBoolean(std::string_view field) const;

@@ -7,26 +7,6 @@
 
 namespace {
 
-// Values of other rows are read by moving the current row there and back;
-// the move is hidden from every listener.
-class TRowVisit {
-public:
-    TRowVisit(TTable& table, int recNo) : table_(table), back_(table.RecNo()) {
-        table_.DisableControls();
-        table_.SetRecNo(recNo);
-    }
-    ~TRowVisit() {
-        table_.SetRecNo(back_);
-        table_.EnableControls();
-    }
-    TRowVisit(const TRowVisit&) = delete;
-    TRowVisit& operator=(const TRowVisit&) = delete;
-
-private:
-    TTable& table_;
-    int back_;
-};
-
 QString Text(const TFieldDef& field, const TValue& value) {
     if (IsNull(value)) return {};
     if (const auto* text = std::get_if<std::string>(&value)) return ToQt(*text);
@@ -64,8 +44,7 @@ QVariant TTableModel::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(field.alignment == TAlignment::Center ? Qt::AlignCenter
                                                                        : Qt::AlignLeft | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::CheckStateRole) return {};
-    TRowVisit visit(table_, index.row() + 1);
-    const TValue& value = table_.Value(FieldOf(index.column()));
+    const TValue& value = table_.ValueAt(index.row() + 1, FieldOf(index.column()));
     if (field.type == TFieldType::Boolean) {
         if (role != Qt::CheckStateRole) return {};
         const bool on = !IsNull(value) && std::get<bool>(value);
