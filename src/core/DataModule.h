@@ -6,7 +6,9 @@
 #include "data/TTable.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 // The outcome of an account test (TDM::TestAccount).
 struct TAccountTestResult {
@@ -71,6 +73,10 @@ public:
     //   DeleteIdentity, AddIdentity, ChangePassword, UpdateStatus;
     // Accounts: AddAccount, DeleteAccount, ApplyAcc, Test.
     TActionList Actions;
+    // The views' own actions, which a scan makes unavailable with the module's,
+    // and their change handlers, run when it ends.
+    std::vector<TActionList*> ViewActions;
+    std::vector<std::function<void()>> ViewChangeHandlers;
 
     // The log of the last scan or processing run, shown by the status window.
     TStatusLog StatusLog;

@@ -57,6 +57,7 @@ void TMailCommands::ReceiveIdentityMailExecute() {
     problems_.clear();
     dm_.cdsInBox.EmptyTable();
     dm_.cdsDelBox.EmptyTable();
+    ui.ResetSelectionCounts(true, true);
     TStatusLog& log = dm_.StatusLog;
     log.Clear();
     log.Add(ReplaceAll(Tr("ReceivingIdentityMailCaption", "Receiving \"<%IdentityName>\" identity mail"),
@@ -293,9 +294,15 @@ void TMailCommands::EnableActions(bool enabled) {
         if (TAction* action = dm_.Actions.Find(name)) action->SetEnabled(enabled);
     if (filters_)
         for (const auto& action : filters_->Actions.Items()) action->SetEnabled(enabled);
+    static const char* const viewActions[] = {"Move2DelBox", "Add2Friends", "Add2Blacklist", "SelectAll",
+                                              "UnSelectAll", "MoveToInBox"};
+    for (TActionList* list : dm_.ViewActions)
+        for (const char* name : viewActions)
+            if (TAction* action = list->Find(name)) action->SetEnabled(enabled);
     if (!enabled) return;
     // The availability rules refine what was switched on.
     for (const auto& action : dm_.Actions.Items()) action->Update();
     if (filters_)
         for (const auto& action : filters_->Actions.Items()) action->Update();
+    for (const auto& changed : dm_.ViewChangeHandlers) changed();
 }
