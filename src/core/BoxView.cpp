@@ -275,6 +275,9 @@ void TBoxView::DataChanged() {
             set(dm_.Actions, "DelBoxComplain", SelectedCount < 1);
             if (idle) set(Actions, "MoveToInBox", true);
         }
+        // Process Mail is there exactly when DelBox has rows, however they came.
+        for (const char* name : {"ProcessMail", "RunMailClient"})
+            if (TAction* action = dm_.Actions.Find(name)) action->Update();
     }
     if (ModeCaption && SetModeCaption) SetModeCaption(CountedModeCaption(ModeCaption(), box_.RecordCount()));
 }

@@ -13,12 +13,20 @@ void PrepareDemoHome(const std::string& folder, bool autoLogin) {
     TDM dm;
     dm.LoadStore();
     dm.CreateIdentity("anna", "");
+    dm.cdsAccounts.Append();
+    dm.cdsAccounts.SetValue("identity", dm.cdsIdentities.AsInteger("id"));
+    dm.cdsAccounts.SetValue("description", std::string("Home mail"));
+    dm.cdsAccounts.SetValue("host", std::string("pop.example.org"));
+    dm.cdsAccounts.SetValue("login", std::string("anna"));
+    dm.cdsAccounts.SetValue("email", std::string("anna@example.org"));
+    dm.cdsAccounts.Post();
     if (autoLogin) {
         dm.cdsIdentities.Edit();
         dm.cdsIdentities.SetValue("AutoLogin", true);
         dm.cdsIdentities.Post();
     }
     dm.cdsIdentities.Close();
+    dm.cdsAccounts.Close();
 }
 
 void AddDemoRows(TDM& dm, int inBox, int delBox) {
@@ -35,6 +43,10 @@ void AddDemoRows(TDM& dm, int inBox, int delBox) {
             table.SetValue("size", std::int64_t{1200 + 300 * i});
             table.SetValue("idaccount", std::int64_t{1});
             table.SetValue("messagenum", std::int64_t{i + 1});
+            table.SetValue("attachment", i % 3 == 2);
+            table.SetValue("header", "From: " + std::string(senders[(i + box) % 4]) + "\r\nSubject: " +
+                                         subjects[(i + box) % 4] + "\r\nTo: anna@example.org\r\n");
+            if (box == 1) table.SetValue("idaction", std::int64_t{i % 2 ? 4 : 3});
             if (box == 1) table.SetValue("Prichina", std::string("Contains in BlackList"));
             table.Post();
         }

@@ -6,6 +6,7 @@
 #include "core/StatusLog.h"
 #include "i18n/Translator.h"
 #include "ui/DemoHome.h"
+#include "ui/boxes/BoxFrame.h"
 #include "ui/main/AntiSpamWindow.h"
 #include "ui/main/DesktopProgram.h"
 #include "ui/main/RetrievalStatusForm.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -55,6 +57,10 @@ int main(int argc, char** argv) {
         main.Translator().ApplyLanguage(LanguageFromName(language));
         TDM& dm = *program.DataModule();
         AddDemoRows(dm, 3, 2);
+        program.InBoxFrame()->RebuildTabs();
+        dm.cdsInBox.SetRecNo(2);
+        program.InBoxFrame()->View().ToggleCurrent();
+        dm.cdsInBox.SetRecNo(1);
         dm.StatusLog.Clear();
         dm.StatusLog.SetAccountDesc("Home mail");
         dm.StatusLog.SetMessageCount(5);
@@ -67,6 +73,12 @@ int main(int argc, char** argv) {
         dm.StatusLog.Add("Logout");
         dm.StatusLog.Add("Done");
         Save(main, "main-window");
+        main.resize(900, 600);
+        Save(main, "inbox-view");
+        if (auto* modes = main.findChild<QListWidget*>("WorkAreaModeListView")) modes->setCurrentRow(1);
+        Save(main, "delbox-view");
+        if (auto* modes = main.findChild<QListWidget*>("WorkAreaModeListView")) modes->setCurrentRow(0);
+        main.resize(640, 480);
         main.ShowStatusPanel(true);
         main.SetProgress(3, 5);
         Save(main, "main-window-scanning");

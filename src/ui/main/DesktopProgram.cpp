@@ -9,6 +9,7 @@
 #include "integration/Connections.h"
 #include "parsing/TextOps.h"
 #include "platform/Home.h"
+#include "ui/boxes/BoxFrame.h"
 #include "ui/main/AntiSpamWindow.h"
 #include "ui/main/RetrievalStatusForm.h"
 #include "ui/main/SplashScreen.h"
@@ -113,6 +114,10 @@ void TDesktopProgram::CreateModulesAndWindows() {
     complaint_->LoadTemplates();
     commands_ = std::make_unique<TMailCommands>(*dm_, *complaint_, filters_.get());
     main_->AttachCommands();
+    inBox_ = new TBoxFrame(*dm_, TBoxView::TKind::InBox);
+    delBox_ = new TBoxFrame(*dm_, TBoxView::TKind::DelBox);
+    main_->SetView(0, inBox_);
+    main_->SetView(1, delBox_);
     passwordDialog_ = std::make_unique<TPasswordDlg>(main_.get());
     status_ = std::make_unique<TRetrievalStatusForm>(dm_->StatusLog, main_.get());
     main_->SetStatusForm(status_.get());
@@ -144,6 +149,13 @@ void TDesktopProgram::WireUserInterface() {
         if (visible) status->raise();
     };
     ui.OnCloseMainWindow = [main] { main->close(); };
+    TBoxFrame* inBox = inBox_;
+    TBoxFrame* delBox = delBox_;
+    ui.OnBoxesRefilled = [inBox] { inBox->RebuildTabs(); };
+    ui.OnResetSelectionCounts = [inBox, delBox](bool inBoxToo, bool delBoxToo) {
+        if (inBoxToo) inBox->View().RecountTicks();
+        if (delBoxToo) delBox->View().RecountTicks();
+    };
     TPasswordDlg* dialog = passwordDialog_.get();
     ui.OnNewIdentity = [dialog](TIdentityChooser& chooser) { return dialog->Ask(chooser); };
 }

@@ -8,6 +8,7 @@
 class QLocalServer;
 class QLockFile;
 class TAntiSpamWindow;
+class TBoxFrame;
 class TComplaintForm;
 class TDM;
 class TFilterDM;
@@ -50,6 +51,8 @@ public:
     TFilterDM* Filters() const { return filters_.get(); }
     TQtUserInterface& QtInterface() { return *ui_; }
     TMailCommands* MailCommands() const { return commands_.get(); }
+    TBoxFrame* InBoxFrame() const { return inBox_; }
+    TBoxFrame* DelBoxFrame() const { return delBox_; }
 
 private:
     bool ClaimHomeFolder();
@@ -68,6 +71,8 @@ private:
     std::unique_ptr<TFilterDM> filters_;
     std::unique_ptr<TComplaintForm> complaint_;
     std::unique_ptr<TMailCommands> commands_;
+    TBoxFrame* inBox_ = nullptr;   // owned by the main window's work area
+    TBoxFrame* delBox_ = nullptr;
     std::unique_ptr<TPasswordDlg> passwordDialog_;
     std::unique_ptr<TRetrievalStatusForm> status_;
     std::unique_ptr<TQtTimer> timer_;

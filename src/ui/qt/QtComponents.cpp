@@ -184,7 +184,16 @@ std::vector<TComponent*> TQtFormComponent::Components() const {
         children_.push_back(std::make_unique<TQtObjectComponent>(*object, *self));
         result.push_back(children_.back().get());
     }
+    result.insert(result.end(), members_.begin(), members_.end());
     return result;
+}
+
+void TQtFormComponent::InsertComponent(TComponent* component) {
+    if (std::find(members_.begin(), members_.end(), component) == members_.end()) members_.push_back(component);
+}
+
+void TQtFormComponent::RemoveComponent(TComponent* component) {
+    members_.erase(std::remove(members_.begin(), members_.end(), component), members_.end());
 }
 
 std::string TQtFormComponent::Caption() const { return form_ ? FromQt(form_->windowTitle()) : std::string(); }

@@ -43,6 +43,9 @@ public:
     std::string Name() const override;
     TComponent* Owner() const override { return QtApplication(); }
     std::vector<TComponent*> Components() const override;
+    // Components the window owns that are no widgets (a view's actions).
+    void InsertComponent(TComponent* component) override;
+    void RemoveComponent(TComponent* component) override;
     bool HasCaption() const override { return true; }
     std::string Caption() const override;
     void SetCaption(const std::string& caption) override;
@@ -53,6 +56,7 @@ public:
 private:
     QPointer<QWidget> form_;
     mutable std::vector<std::unique_ptr<TComponent>> children_;
+    std::vector<TComponent*> members_;
     std::unique_ptr<TTranslator> translator_;
 };
 

@@ -143,6 +143,10 @@ void TQtUserInterface::BoxesRefilled() {
     if (OnBoxesRefilled) OnBoxesRefilled();
 }
 
+void TQtUserInterface::ResetSelectionCounts(bool inBox, bool delBox) {
+    if (OnResetSelectionCounts) OnResetSelectionCounts(inBox, delBox);
+}
+
 bool TQtUserInterface::ShowIdentityChooser(TIdentityChooser& chooser) {
     TIdentitiesForm form(chooser, Parent());
     return form.exec() == QDialog::Accepted;

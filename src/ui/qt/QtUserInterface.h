@@ -35,6 +35,7 @@ public:
     std::function<void(bool)> OnShowStatusPanel;
     std::function<void(int, int)> OnProgress;
     std::function<void()> OnBoxesRefilled;
+    std::function<void(bool, bool)> OnResetSelectionCounts;
     std::function<void()> OnCloseMainWindow;
     // The new-identity dialog, made once at start-up.
     std::function<std::optional<TNewIdentity>(TIdentityChooser&)> OnNewIdentity;
@@ -53,6 +54,7 @@ public:
     void ShowStatusPanel(bool visible) override;
     void SetProgress(int position, int maximum) override;
     void BoxesRefilled() override;
+    void ResetSelectionCounts(bool inBox, bool delBox) override;
     bool ShowIdentityChooser(TIdentityChooser& chooser) override;
     std::optional<TNewIdentity> ShowNewIdentityDialog(TIdentityChooser& chooser) override;
     std::optional<std::string> ShowChangePasswordDialog() override;

@@ -5,6 +5,8 @@
 #include "platform/Locale.h"
 #include "ui/qt/QtText.h"
 
+#include <QColor>
+
 namespace {
 
 QString Text(const TFieldDef& field, const TValue& value) {
@@ -35,6 +37,19 @@ int TTableModel::columnCount(const QModelIndex& parent) const {
 
 int TTableModel::FieldOf(int column) const { return columns_.at(static_cast<std::size_t>(column)); }
 
+int TTableModel::ColumnOf(const std::string& field) const {
+    const int index = table_.FieldIndex(field);
+    for (std::size_t c = 0; c < columns_.size(); ++c)
+        if (columns_[c] == index) return static_cast<int>(c);
+    return -1;
+}
+
+void TTableModel::SetPictureColumn(const std::string& field, std::function<QIcon(const TValue&)> picture) {
+    pictures_[table_.FieldIndex(field)] = std::move(picture);
+}
+
+void TTableModel::SetMarkField(const std::string& field) { markField_ = table_.FieldIndex(field); }
+
 int TTableModel::DisplayWidth(int column) const { return table_.Fields()[FieldOf(column)].displayWidth; }
 
 QVariant TTableModel::data(const QModelIndex& index, int role) const {
@@ -43,8 +58,16 @@ QVariant TTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(field.alignment == TAlignment::Center ? Qt::AlignCenter
                                                                        : Qt::AlignLeft | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole && role != Qt::CheckStateRole) return {};
+    if (markField_ >= 0 && (role == Qt::BackgroundRole || role == Qt::ForegroundRole)) {
+        const TValue& mark = table_.ValueAt(index.row() + 1, markField_);
+        const bool* marked = std::get_if<bool>(&mark);
+        if (!marked || !*marked) return {};
+        return role == Qt::BackgroundRole ? QColor(128, 128, 128) : QColor(Qt::white);
+    }
     const TValue& value = table_.ValueAt(index.row() + 1, FieldOf(index.column()));
+    if (const auto picture = pictures_.find(FieldOf(index.column())); picture != pictures_.end())
+        return role == Qt::DecorationRole ? QVariant(picture->second(value)) : QVariant();
+    if (role != Qt::DisplayRole && role != Qt::CheckStateRole) return {};
     if (field.type == TFieldType::Boolean) {
         if (role != Qt::CheckStateRole) return {};
         const bool on = !IsNull(value) && std::get<bool>(value);
