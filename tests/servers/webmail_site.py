@@ -32,7 +32,8 @@ Every /mail.dci page is refused without the session cookie.
 The site binds 127.0.0.1 on a free port, then writes the port to FOLDER/port.
 Each request is appended to FOLDER/requests.log as one line:
 "METHOD TARGET<TAB>SESSION<TAB>BODY", SESSION being "session" when the
-request carried a valid session cookie, else "-". It runs until killed.
+request carried a valid session cookie, else "-". It runs until killed, or
+until the test that started it is gone.
 """
 import argparse
 import html
@@ -41,6 +42,7 @@ import os
 import secrets
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -270,6 +272,14 @@ class Handler(BaseHTTPRequestHandler):
         return self.answer(200, self.inbox_page())
 
 
+def leave_with_parent():
+    """A test that crashed leaves no site behind."""
+    parent = os.getppid()
+    while os.getppid() == parent:
+        time.sleep(0.5)
+    os._exit(0)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
@@ -282,6 +292,7 @@ def main():
     Handler.site = Site(options.folder, options)
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    threading.Thread(target=leave_with_parent, daemon=True).start()
     port_file = os.path.join(options.folder, "port")
     with open(port_file + ".part", "w") as f:
         f.write("%d\n" % server.server_address[1])
