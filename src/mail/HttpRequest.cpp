@@ -114,7 +114,8 @@ THttpResponse THttpSession::HttpRequest(const std::string& address, const std::s
     response.ok = true;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
     const char* effective = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective) response.address = effective;
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
+        response.address = effective;
     curl_off_t length = -1;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (length < 0) return response;

@@ -24,9 +24,9 @@ constexpr std::string_view kHeaderRow =
     "</tr>\n";
 constexpr std::string_view kKeepAsNew = R"re(<a href="(.*)"><img src="(.*)" border="0" alt="Keep Message as New">)re";
 
-// The modifiers in force at each search, as the site's pages were scraped
-// from the start: case never matters except in the message links, and only
-// the header block takes the longest match.
+// The modifiers in force at each search, as the site's pages have always been
+// read: case matters only in the message links, and only the first sign-in
+// page and the header block take the longest match.
 constexpr std::string_view kFirstPageFlags = "isg-m-x";
 constexpr std::string_view kMessageLinkFlags = "-i-m-s-x-g";
 constexpr std::string_view kFormFlags = "is-m-g";
@@ -409,7 +409,8 @@ bool TAOLSend::SubmitDeletions() {
         socketError_ = posted.socketError;
         return Fail("");
     }
-    if (posted.status >= 400) return Fail("-ERR The site refused the deletion (HTTP " + std::to_string(posted.status) + ")");
+    if (posted.status >= 400)
+        return Fail("-ERR The site refused the deletion (HTTP " + std::to_string(posted.status) + ")");
     return true;
 }
 
@@ -425,7 +426,8 @@ bool TAOLSend::ReadStartPageAgain(std::vector<std::string>& links) {
 bool TAOLSend::IsMarked(const std::string& url) const {
     const auto same = [&](const TAOLMessage& m) { return m.Url == url; };
     const auto found = std::find_if(Messages.begin(), Messages.end(), same);
-    return found != Messages.end() && found->MarkedForDeletion && std::count_if(Messages.begin(), Messages.end(), same) == 1;
+    return found != Messages.end() && found->MarkedForDeletion &&
+           std::count_if(Messages.begin(), Messages.end(), same) == 1;
 }
 
 // --- helpers

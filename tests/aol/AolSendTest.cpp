@@ -24,7 +24,8 @@ const TLines kAnnaHeader = {
     "Date: Tue, 3 Jun 2003 10:00:00 +0200",
 };
 // The table layout: one row per field.
-const TLines kBobHeader = {"From: Bob <bob@spam.test>", "Subject: Cheap & fast", "Date: Wed, 4 Jun 2003 08:00:00 +0000"};
+const TLines kBobHeader = {"From: Bob <bob@spam.test>", "Subject: Cheap & fast",
+                           "Date: Wed, 4 Jun 2003 08:00:00 +0000"};
 
 TLines With(TLines lines, const std::string& last) {
     lines.push_back(last);

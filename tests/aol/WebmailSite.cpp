@@ -76,7 +76,8 @@ void TWebmailSite::PointHomeHere(const std::string& homeFolder) const {
     TIniFile(homeFolder + "/misc.ini").WriteString("webmail", "baseurl", baseUrl_);
 }
 
-void TWebmailSite::AddMessage(const std::string& id, TLayout layout, const std::vector<std::string>& headerLines) const {
+void TWebmailSite::AddMessage(const std::string& id, TLayout layout,
+                              const std::vector<std::string>& headerLines) const {
     std::string text = layout == Pre ? "pre\n" : "table\n";
     for (const auto& line : headerLines) text += line + "\n";
     WriteFile(folder_ + "/inbox/" + id + ".msg", text);

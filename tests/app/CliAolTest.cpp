@@ -34,7 +34,8 @@ TEST(TCliAolTest, CheckAndProcessAnAolAccountThroughTheWebMailPages) {
 
     const TCliRun process = cli({"process"});
     ASSERT_EQ(process.status, 0) << process.err;
-    EXPECT_NE(process.out.find("  Web\t#2\tking@spam.test\tbuy &amp; win\tdeleted\n"), std::string::npos) << process.out;
+    EXPECT_NE(process.out.find("  Web\t#2\tking@spam.test\tbuy &amp; win\tdeleted\n"), std::string::npos)
+        << process.out;
     EXPECT_EQ(site.MessageIds(), std::vector<std::string>{"m1"});
 }
 
