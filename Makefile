@@ -1,21 +1,26 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= 2
-# What `make run` passes to tarnwick-cli, e.g. make run ARGS="check --verbose".
-ARGS ?= --help
+# With ARGS, `make run` starts tarnwick-cli with them instead of the desktop
+# program, e.g. make run ARGS="check --verbose".
+ARGS ?=
 
 PACKAGES := cmake ninja-build g++ pkg-config ccache \
 	libsqlite3-dev libssl-dev libcurl4-openssl-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev \
-	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd openssl ca-certificates
+	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd openssl ca-certificates \
+	qt6-base-dev fonts-dejavu-core
 
 .PHONY: run test packages configure build
 
 run: build
-	@if [ -x $(BUILD)/app/cli/tarnwick-cli ]; then \
-		$(BUILD)/app/cli/tarnwick-cli $(ARGS); \
+	@if [ -n "$(ARGS)" ]; then \
+		exec $(BUILD)/app/cli/tarnwick-cli $(ARGS); \
+	elif [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		exec $(BUILD)/app/desktop/tarnwick; \
 	else \
-		echo "tarnwick-cli was not built."; exit 1; \
+		echo "No graphical session (DISPLAY and WAYLAND_DISPLAY are unset): here is the command-line front end."; \
+		exec $(BUILD)/app/cli/tarnwick-cli --help; \
 	fi
 
 test: build

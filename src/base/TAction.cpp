@@ -38,8 +38,15 @@ void TAction::Changed() {
     if (OnChanged) OnChanged(*this);
 }
 
+void TActionList::AttachTo(TComponent& module) {
+    module_ = &module;
+    components_.clear();
+    for (const auto& action : actions_) components_.push_back(std::make_unique<TActionComponent>(module_, *action));
+}
+
 TAction& TActionList::Add(std::string name, std::string caption, std::string category) {
     actions_.push_back(std::make_unique<TAction>(std::move(name), std::move(caption), std::move(category)));
+    if (module_) components_.push_back(std::make_unique<TActionComponent>(module_, *actions_.back()));
     return *actions_.back();
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "i18n/Component.h"
+
 // A named user command. The Qt layer mirrors each one in a QAction and follows
 // its caption and enabled state through OnChanged.
 class TAction {
@@ -39,9 +41,29 @@ private:
     bool visible_ = true;
 };
 
+// An action as a component of its module, so that the translator's walk
+// rewrites its caption under the key "<module>.<action>.Caption".
+class TActionComponent : public TBasicComponent {
+public:
+    TActionComponent(TComponent* owner, TAction& action) : TBasicComponent(owner, action.Name()), action_(action) {}
+    bool HasCaption() const override { return true; }
+    std::string Caption() const override { return action_.Caption(); }
+    void SetCaption(const std::string& caption) override { action_.SetCaption(caption); }
+
+private:
+    TAction& action_;
+};
+
 // The actions of one module, found by name.
 class TActionList {
 public:
+    TActionList() = default;
+    TActionList(const TActionList&) = delete;
+    TActionList& operator=(const TActionList&) = delete;
+    // Every action, now and later added, becomes a component of module; the
+    // module must outlive the list.
+    void AttachTo(TComponent& module);
+
     TAction& Add(std::string name, std::string caption, std::string category);
     TAction* Find(const std::string& name) const;
     // Throws std::out_of_range for an unknown name.
@@ -51,4 +73,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<TAction>> actions_;
+    TComponent* module_ = nullptr;
+    std::vector<std::unique_ptr<TActionComponent>> components_;
 };

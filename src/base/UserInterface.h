@@ -106,6 +106,10 @@ public:
     // A scan filled the boxes anew: the InBox view rebuilds its account tabs
     // and shows every row; both views reset their tick counts.
     virtual void BoxesRefilled() {}
+    // The views' tick counts are taken anew from the rows they show: both at
+    // the start of a scan (the boxes are empty then), the DelBox's at the start
+    // and the end of Process Mail (rows that stayed keep their ticks).
+    virtual void ResetSelectionCounts(bool /*inBox*/, bool /*delBox*/) {}
     // The complaint window, modal, for the message fields set in the form.
     virtual void ShowComplaintWindow(class TComplaintForm& /*form*/) {}
 

@@ -3,11 +3,11 @@
 #include "core/Scramble.h"
 #include "base/Tr.h"
 #include "base/UserInterface.h"
+#include "data/TableRescue.h"
 #include "platform/Home.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace {
 
@@ -97,6 +97,7 @@ TDM::TDM()
     SetUpAccounts();
     SetUpBoxes();
     SetUpLists();
+    Actions.AttachTo(Component);
     SetUpIdentityActions();
     SetUpAccountActions();
     Timer.OnTimer = [this] { TimerTimer(); };
@@ -154,27 +155,9 @@ void TDM::SetUpLists() {
 }
 
 void TDM::LoadStore() {
-    for (TTable* table : {&cdsFriends, &cdsBlackList, &cdsIdentities, &cdsAccounts}) LoadTable(*table);
+    for (TTable* table : {&cdsFriends, &cdsBlackList, &cdsIdentities, &cdsAccounts}) LoadKeepingDamaged(*table);
     cdsInBox.EmptyTable();
     cdsDelBox.EmptyTable();
-}
-
-void TDM::LoadTable(TTable& table) {
-    if (table.Load() != TLoadResult::Failed) return;
-    // Never overwrite what could not be read: keep it for the user to rescue.
-    const std::string file = table.FileName();
-    std::string kept = file + ".damaged";
-    for (int n = 2; std::filesystem::exists(kept); ++n) kept = file + ".damaged" + std::to_string(n);
-    std::error_code ec;
-    std::filesystem::rename(file, kept, ec);
-    table.DiscardFile();
-    std::string text = Tr("DM.DamagedFile", "The file %s could not be read. It was kept as %k and the table starts empty.");
-    auto fill = [&text](const char* mark, const std::string& value) {
-        if (const size_t at = text.find(mark); at != std::string::npos) text.replace(at, 2, value);
-    };
-    fill("%s", file);
-    fill("%k", ec ? "(not renamed: " + ec.message() + ")" : kept);
-    UserInterface().MessageBox(text + "\n" + table.LastError(), "Tarnwick", TMsgIcon::Error, mbOK);
 }
 
 void TDM::cdsAccountsAfterInsert(TTable& table) {

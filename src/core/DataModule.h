@@ -6,7 +6,9 @@
 #include "data/TTable.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 // The outcome of an account test (TDM::TestAccount).
 struct TAccountTestResult {
@@ -35,7 +37,11 @@ public:
 
     // ------------------------------------------------------------ the store
     // Loads the file-backed tables in their order. A file that cannot be read
-    // is kept aside under another name, the user is told, and its table starts empty.
+    // is kept aside under another name, the user is told, and its table starts
+    // empty. A file that another program (another Tarnwick on the same home
+    // folder) keeps locked for longer than the busy timeout throws
+    // THomeInUseError (data/TTableError.h): nothing was renamed or deleted,
+    // nothing was shown, and the program should end with its what().
     void LoadStore();
 
     TTable cdsIdentities;
@@ -48,7 +54,7 @@ public:
     // ------------------------------------------------------------ creation
     // What the module does once when the program starts: the timer from
     // "misc.ini", the tables, scrambling plain passwords, finding the
-    // auto-login identity.
+    // auto-login identity. Throws THomeInUseError as LoadStore does.
     void DataModuleCreate();
 
     // ------------------------------------------------------------ state
@@ -58,11 +64,19 @@ public:
     std::string CurrentUserName;
     bool AutoLoginFound = false;  // an identity carries AutoLogin; the table stands on it
 
+    // The module in the translators' walk: its actions' captions are
+    // translated under "DM.<action>.Caption".
+    TBasicComponent Component{nullptr, "DM"};
+
     // Every command of the module, by name. Those of this module so far:
     // Identities: Login, ChangeIdentities, DefaultIdentity, AutoLogin,
     //   DeleteIdentity, AddIdentity, ChangePassword, UpdateStatus;
     // Accounts: AddAccount, DeleteAccount, ApplyAcc, Test.
     TActionList Actions;
+    // The views' own actions, which a scan makes unavailable with the module's,
+    // and their change handlers, run when it ends.
+    std::vector<TActionList*> ViewActions;
+    std::vector<std::function<void()>> ViewChangeHandlers;
 
     // The log of the last scan or processing run, shown by the status window.
     TStatusLog StatusLog;
@@ -116,7 +130,6 @@ private:
     void SetUpAccounts();
     void SetUpBoxes();
     void SetUpLists();
-    void LoadTable(TTable& table);
 
     void cdsAccountsAfterInsert(TTable& table);
     bool cdsAccountsBeforePost(TTable& table);

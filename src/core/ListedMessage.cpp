@@ -23,17 +23,17 @@ TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filt
 void TMailCommands::SetUpActions() {
     auto boxAction = [this](const char* name, const char* caption, const char* category, TTable& box,
                             void (TMailCommands::*execute)()) {
-        TAction& action = dm_.Actions.Add(name, Tr(std::string("DM.") + name, caption), category);
+        TAction& action = dm_.Actions.Add(name, caption, category);
         action.OnExecute = [this, execute](TAction&) { (this->*execute)(); };
         action.OnUpdate = [this, &box](TAction& a) { a.SetEnabled(!box.IsEmpty() && dm_.Idle); };
     };
-    TAction& receive = dm_.Actions.Add("ReceiveIdentityMail", Tr("DM.ReceiveIdentityMail", "Receive Mail"), "InBox");
+    TAction& receive = dm_.Actions.Add("ReceiveIdentityMail", "Receive Mail", "InBox");
     receive.OnExecute = [this](TAction&) { ReceiveIdentityMailExecute(); };
     receive.OnUpdate = [this](TAction& a) { a.SetEnabled(dm_.Idle && !dm_.NotLoggedIn); };
-    TAction& process = dm_.Actions.Add("ProcessMail", Tr("DM.ProcessMail", "Process Mail"), "InBox");
+    TAction& process = dm_.Actions.Add("ProcessMail", "Process Mail", "InBox");
     process.OnExecute = [this](TAction&) { ProcessMailExecute(); };
     process.OnUpdate = [this](TAction& a) { ProcessMailUpdate(a); };
-    TAction& run = dm_.Actions.Add("RunMailClient", Tr("DM.RunMailClient", "Process&&Run"), "InBox");
+    TAction& run = dm_.Actions.Add("RunMailClient", "Process&&Run", "InBox");
     run.OnExecute = [this](TAction&) { RunMailClientExecute(); };
     run.OnUpdate = [this](TAction& a) { ProcessMailUpdate(a); };
     boxAction("RetrieveBody", "Retrieve body", "InBox", dm_.cdsInBox, &TMailCommands::RetrieveBodyExecute);

@@ -96,6 +96,7 @@ private:
     // false when the account's session can go on no further
     bool ScanMessage(class TScanState& scan, TPop3Client& mailbox, int number);
     void AddProblem(const TAccountValues& account, const std::string& reason);
+    void FlushHitCounts();
     TRowOutcome& OutcomeOf(std::int64_t idaccount, std::int64_t messagenum);
     bool DeleteRow(TPop3Client& mailbox, const TAccountValues& account, bool loggedIn,
                    std::vector<std::size_t>& markedOutcomes);

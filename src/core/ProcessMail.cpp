@@ -123,6 +123,7 @@ void TMailCommands::DoProcessMail() {
     failedBounces_.clear();
     TUserInterface& ui = UserInterface();
     TStatusLog& log = dm_.StatusLog;
+    ui.ResetSelectionCounts(false, true);
     ui.ShowRetrievalStatus(true);
     log.Clear();
     ui.ProcessMessages();
@@ -191,6 +192,8 @@ void TMailCommands::DoProcessMail() {
         DeleteRow(*mailbox, account, loggedIn, marked);
     }
     if (mailbox && loggedIn) signOff();
+    ui.ResetSelectionCounts(false, true);
+    for (const auto& changed : dm_.ViewChangeHandlers) changed();
     ui.ShowRetrievalStatus(false);
 }
 

@@ -6,6 +6,7 @@
 #include "base/Tr.h"
 #include "base/UserInterface.h"
 #include "filtering/FilterEngine.h"
+#include "data/TTableError.h"
 #include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"
 #include "parsing/TMailMessage.h"
@@ -14,6 +15,7 @@
 #include "platform/CodePage.h"
 
 #include <charconv>
+#include <optional>
 #include <chrono>
 
 namespace {
@@ -55,6 +57,7 @@ void TMailCommands::ReceiveIdentityMailExecute() {
     problems_.clear();
     dm_.cdsInBox.EmptyTable();
     dm_.cdsDelBox.EmptyTable();
+    ui.ResetSelectionCounts(true, true);
     TStatusLog& log = dm_.StatusLog;
     log.Clear();
     log.Add(ReplaceAll(Tr("ReceivingIdentityMailCaption", "Receiving \"<%IdentityName>\" identity mail"),
@@ -63,8 +66,13 @@ void TMailCommands::ReceiveIdentityMailExecute() {
 
     {
         TScanState scan;
-        for (dm_.cdsAccounts.First(); !dm_.cdsAccounts.Eof() && !dm_.Idle; dm_.cdsAccounts.Next())
+        // A hit count per catch would cost a transaction each: they are written per account.
+        std::optional<THitCountBatch> hits;
+        if (filters_) hits.emplace(*filters_);
+        for (dm_.cdsAccounts.First(); !dm_.cdsAccounts.Eof() && !dm_.Idle; dm_.cdsAccounts.Next()) {
             ScanAccount(scan);
+            FlushHitCounts();
+        }
         if (TAction* receive = dm_.Actions.Find("ReceiveIdentityMail")) receive->SetEnabled(true);
         log.Add(Tr("Done", "Done"));
     }
@@ -212,6 +220,16 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     return true;
 }
 
+// Hit counts that cannot be written are no reason to stop a scan; they are
+// written with the next save of their table.
+void TMailCommands::FlushHitCounts() {
+    if (!filters_) return;
+    try {
+        filters_->FlushHitCounts();
+    } catch (const TTableError&) {
+    }
+}
+
 void TMailCommands::AddProblem(const TAccountValues& account, const std::string& reason) {
     problems_.push_back({account.id, account.description, reason});
 }
@@ -276,9 +294,15 @@ void TMailCommands::EnableActions(bool enabled) {
         if (TAction* action = dm_.Actions.Find(name)) action->SetEnabled(enabled);
     if (filters_)
         for (const auto& action : filters_->Actions.Items()) action->SetEnabled(enabled);
+    static const char* const viewActions[] = {"Move2DelBox", "Add2Friends", "Add2Blacklist", "SelectAll",
+                                              "UnSelectAll", "MoveToInBox"};
+    for (TActionList* list : dm_.ViewActions)
+        for (const char* name : viewActions)
+            if (TAction* action = list->Find(name)) action->SetEnabled(enabled);
     if (!enabled) return;
     // The availability rules refine what was switched on.
     for (const auto& action : dm_.Actions.Items()) action->Update();
     if (filters_)
         for (const auto& action : filters_->Actions.Items()) action->Update();
+    for (const auto& changed : dm_.ViewChangeHandlers) changed();
 }

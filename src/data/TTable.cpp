@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -133,10 +132,13 @@ TLoadResult TTable::Load() {
     if (result == TLoadResult::Missing) return result;
     const auto layout = StoredLayout();
     auto sameShape = [](const TStoredField& a, const TStoredField& b) { return a.name == b.name && a.type == b.type; };
-    if (result == TLoadResult::Failed ||
-        !std::equal(layout.begin(), layout.end(), stored.layout.begin(), stored.layout.end(), sameShape)) {
-        lastError_ = result == TLoadResult::Failed ? file->LastError()
-                                                   : fileName_ + ": the stored fields differ from the table's";
+    if (result != TLoadResult::Loaded) {
+        lastError_ = file->LastError();
+        loadFailed_ = true;
+        return result;
+    }
+    if (!std::equal(layout.begin(), layout.end(), stored.layout.begin(), stored.layout.end(), sameShape)) {
+        lastError_ = fileName_ + ": the stored fields differ from the table's";
         loadFailed_ = true;
         return TLoadResult::Failed;
     }
@@ -171,11 +173,7 @@ TLoadResult TTable::Load() {
 
 void TTable::DiscardFile() {
     file_.reset();
-    std::error_code ec;
-    if (!fileName_.empty()) {
-        std::filesystem::remove(fileName_, ec);
-        std::filesystem::remove(fileName_ + "-journal", ec);
-    }
+    if (!fileName_.empty()) TTableFile::Remove(fileName_);
     loadFailed_ = false;
     // Everything in memory belongs in the new file.
     deleted_.clear();
@@ -350,6 +348,16 @@ void TTable::SetRecNo(int recNo) {
 
 // ---------------------------------------------------------------- values
 
+const TValue& TTable::ValueAt(int recNo, int fieldIndex) const {
+    if (fieldIndex < 0 || fieldIndex >= static_cast<int>(fields_.size()))
+        throw TTableError(name_ + ": no field number " + std::to_string(fieldIndex));
+    EnsureView();
+    if (recNo < 1 || recNo > static_cast<int>(view_.size())) return kNull;
+    const TRow* row = view_[static_cast<std::size_t>(recNo - 1)];
+    if (state_ != TState::Browse && row == current_) return buffer_[fieldIndex];
+    return row->values[fieldIndex];
+}
+
 const TValue& TTable::Value(int fieldIndex) const {
     if (fieldIndex < 0 || fieldIndex >= static_cast<int>(fields_.size()))
         throw TTableError(name_ + ": no field number " + std::to_string(fieldIndex));
@@ -514,7 +522,11 @@ void TTable::Edit() {
     Notify(TChange::State);
 }
 
-bool TTable::Post() {
+bool TTable::Post() { return PostRow(saveAfterPost_); }
+
+bool TTable::PostWithoutSaving() { return PostRow(false); }
+
+bool TTable::PostRow(bool save) {
     if (state_ == TState::Browse) return true;
     if (BeforePost && !BeforePost(*this)) return false;
     for (size_t i = 0; i < fields_.size(); ++i) {
@@ -552,7 +564,7 @@ bool TTable::Post() {
     CalcRow(*row);
     InvalidateView();
     Notify(TChange::Data);
-    if (saveAfterPost_ && !Save()) throw TTableError(lastError_);
+    if (save && !Save()) throw TTableError(lastError_);
     if (AfterPost) AfterPost(*this);
     return true;
 }

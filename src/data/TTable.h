@@ -46,12 +46,14 @@ public:
     void SetFileName(std::string fileName);
     const std::string& FileName() const { return fileName_; }
     // Loads the file into the (empty) table. A file whose stored fields differ
-    // from the declared ones in names or types is a failure; after a failure the
-    // table stays empty and refuses to save until DiscardFile.
+    // from the declared ones in names or types is a failure; after a failure,
+    // and when the file was locked, the table stays empty and refuses to save
+    // until DiscardFile.
     TLoadResult Load();
     bool LoadFailed() const { return loadFailed_; }
     const std::string& LastError() const { return lastError_; }
-    // Deletes the file (after a failed load the caller may start afresh).
+    // Deletes the file and its side files (after a failed load the caller may
+    // start afresh; the file may have been moved away already).
     void DiscardFile();
     // Writes the pending changes (posted rows, deletions) in one transaction.
     bool Save();
@@ -76,6 +78,9 @@ public:
     // --- values of the current row (of the edit buffer while editing)
     const TValue& Value(std::string_view field) const;
     const TValue& Value(int fieldIndex) const;
+    // A value of any visible row (1-based, in the current order) without
+    // moving the current row: what a grid draws. Null outside the rows.
+    const TValue& ValueAt(int recNo, int fieldIndex) const;
     std::string AsString(std::string_view field) const;
     std::int64_t AsInteger(std::string_view field) const;
     bool AsBoolean(std::string_view field) const;
@@ -95,8 +100,11 @@ public:
     void Append();
     void Edit();
     // False when BeforePost cancelled it (the row stays in edit mode). Throws
-    // TTableError for an empty required field, naming the field.
+    // TTableError for an empty required field, naming the field, or when the
+    // save after the post fails.
     bool Post();
+    // Post, leaving the change for the next Save even with SaveAfterPost on.
+    bool PostWithoutSaving();
     void Cancel();
     void Delete();
     // Removes every row, as if deleted one by one.
@@ -152,6 +160,7 @@ private:
         bool caseInsensitive = false;
     };
 
+    bool PostRow(bool save);
     void CheckBrowse(const char* operation) const;
     int RequireField(std::string_view field) const;
     TValue Coerce(const TFieldDef& def, TValue value) const;

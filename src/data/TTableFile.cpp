@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -60,6 +61,26 @@ TValue Column(sqlite3_stmt* stmt, int index, const std::string& type) {
     return static_cast<std::int64_t>(sqlite3_column_int64(stmt, index));
 }
 
+std::string Text(sqlite3_stmt* stmt, int index) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+    return text ? text : "";
+}
+
+// Another connection holds the file: not a damaged file.
+bool IsLockError(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+std::chrono::milliseconds& BusyTimeoutSetting() {
+    static std::chrono::milliseconds timeout{2000};
+    return timeout;
+}
+
+// The log and the journal hold changes of the file; the index is rebuilt from the log.
+const char* const kChangeSideFiles[] = {"-wal", "-journal"};
+const char kLogIndexSideFile[] = "-shm";
+
 }  // namespace
 
 struct TTableFile::Statements {
@@ -74,6 +95,33 @@ void TTableFile::Close() {
     statements_.reset();
     if (db_) sqlite3_close(db_);
     db_ = nullptr;
+    writeModeSet_ = false;
+}
+
+void TTableFile::SetBusyTimeout(std::chrono::milliseconds timeout) { BusyTimeoutSetting() = timeout; }
+
+std::chrono::milliseconds TTableFile::BusyTimeout() { return BusyTimeoutSetting(); }
+
+void TTableFile::Remove(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    for (const char* side : kChangeSideFiles) std::filesystem::remove(path + side, ec);
+    std::filesystem::remove(path + kLogIndexSideFile, ec);
+}
+
+std::string TTableFile::KeepAside(const std::string& path, std::string& error) {
+    std::error_code ec;
+    std::string kept = path + ".damaged";
+    for (int n = 2; std::filesystem::exists(kept, ec); ++n) kept = path + ".damaged" + std::to_string(n);
+    std::filesystem::rename(path, kept, ec);
+    if (ec) {
+        error = ec.message();
+        return {};
+    }
+    for (const char* side : kChangeSideFiles)
+        if (std::filesystem::exists(path + side, ec)) std::filesystem::rename(path + side, kept + side, ec);
+    std::filesystem::remove(path + kLogIndexSideFile, ec);
+    return kept;
 }
 
 bool TTableFile::Fail(const std::string& what) {
@@ -89,7 +137,7 @@ bool TTableFile::Open(bool create) {
         Close();
         return false;
     }
-    sqlite3_busy_timeout(db_, 2000);
+    sqlite3_busy_timeout(db_, static_cast<int>(BusyTimeout().count()));
     return true;
 }
 
@@ -101,46 +149,56 @@ bool TTableFile::Exec(const char* sql) {
     return false;
 }
 
+TLoadResult TTableFile::ReadFailure(const std::string& what) {
+    const bool locked = IsLockError(sqlite3_errcode(db_));
+    Fail(locked ? "locked by another program" : what);
+    return locked ? TLoadResult::Locked : TLoadResult::Failed;
+}
+
 TLoadResult TTableFile::Read(TStoredTable& out) {
     out = {};
     if (!std::filesystem::exists(path_)) return TLoadResult::Missing;
     if (!Open(false)) return TLoadResult::Failed;
-    {
-        TStatement layout(db_, "SELECT name, type, size FROM fielddefs ORDER BY position");
-        if (!layout) {
-            Fail("not a table file");
-            Close();
-            return TLoadResult::Failed;
-        }
-        while (sqlite3_step(layout.get()) == SQLITE_ROW)
-            out.layout.push_back({reinterpret_cast<const char*>(sqlite3_column_text(layout.get(), 0)),
-                                  reinterpret_cast<const char*>(sqlite3_column_text(layout.get(), 1)),
-                                  sqlite3_column_int(layout.get(), 2)});
-        std::string columns = "rowkey";
-        for (const auto& f : out.layout) columns += ", " + Quoted(f.name);
-        TStatement rows(db_, "SELECT " + columns + " FROM rows ORDER BY rowkey");
-        TStatement meta(db_, "SELECT value FROM meta WHERE key = 'nextautoinc'");
-        if (!rows || !meta) {
-            Fail("damaged table file");
-            Close();
-            return TLoadResult::Failed;
-        }
-        int rc;
-        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-            TStoredRow row;
-            row.key = static_cast<std::uint64_t>(sqlite3_column_int64(rows.get(), 0));
-            for (size_t i = 0; i < out.layout.size(); ++i)
-                row.values.push_back(Column(rows.get(), static_cast<int>(i + 1), out.layout[i].type));
-            out.rows.push_back(std::move(row));
-        }
-        if (rc != SQLITE_DONE) {
-            Fail("damaged table file");
-            Close();
-            return TLoadResult::Failed;
-        }
-        if (sqlite3_step(meta.get()) == SQLITE_ROW) out.nextAutoInc = sqlite3_column_int64(meta.get(), 0);
+    // One read transaction, so that the layout and the rows are of one moment.
+    TLoadResult result = Exec("BEGIN") ? ReadTables(out) : ReadFailure("cannot read");
+    if (result == TLoadResult::Loaded && !Exec("COMMIT")) result = ReadFailure("cannot read");
+    if (result != TLoadResult::Loaded) {
+        const std::string reason = error_;
+        Exec("ROLLBACK");
+        error_ = reason;
+        out = {};
+        Close();
+        return result;
     }
     columns_ = out.layout.size();
+    return result;
+}
+
+TLoadResult TTableFile::ReadTables(TStoredTable& out) {
+    TStatement layout(db_, "SELECT name, type, size FROM fielddefs ORDER BY position");
+    if (!layout) return ReadFailure("not a table file");
+    int rc;
+    while ((rc = sqlite3_step(layout.get())) == SQLITE_ROW)
+        out.layout.push_back({Text(layout.get(), 0), Text(layout.get(), 1), sqlite3_column_int(layout.get(), 2)});
+    if (rc != SQLITE_DONE) return ReadFailure("damaged table file");
+    std::string columns = "rowkey";
+    for (const auto& f : out.layout) columns += ", " + Quoted(f.name);
+    TStatement rows(db_, "SELECT " + columns + " FROM rows ORDER BY rowkey");
+    TStatement meta(db_, "SELECT value FROM meta WHERE key = 'nextautoinc'");
+    if (!rows || !meta) return ReadFailure("damaged table file");
+    while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+        TStoredRow row;
+        row.key = static_cast<std::uint64_t>(sqlite3_column_int64(rows.get(), 0));
+        for (size_t i = 0; i < out.layout.size(); ++i)
+            row.values.push_back(Column(rows.get(), static_cast<int>(i + 1), out.layout[i].type));
+        out.rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) return ReadFailure("damaged table file");
+    rc = sqlite3_step(meta.get());
+    if (rc == SQLITE_ROW)
+        out.nextAutoInc = sqlite3_column_int64(meta.get(), 0);
+    else if (rc != SQLITE_DONE)
+        return ReadFailure("damaged table file");
     return TLoadResult::Loaded;
 }
 
@@ -149,6 +207,16 @@ std::optional<std::vector<TStoredField>> TTableFile::ReadLayout(const std::strin
     TStoredTable table;
     if (file.Read(table) != TLoadResult::Loaded) return std::nullopt;
     return table.layout;
+}
+
+bool TTableFile::UseWriteAheadLog() {
+    TStatement mode(db_, "PRAGMA journal_mode=WAL");
+    if (!mode || sqlite3_step(mode.get()) != SQLITE_ROW) return Fail("cannot choose the journal");
+    // A file system without shared memory keeps the rollback journal, and
+    // with it the full flushes that keep that journal safe.
+    if (Text(mode.get(), 0) == "wal" && !Exec("PRAGMA synchronous=NORMAL")) return false;
+    writeModeSet_ = true;
+    return true;
 }
 
 bool TTableFile::CreateSchema(const std::vector<TStoredField>& layout) {
@@ -175,6 +243,7 @@ bool TTableFile::Write(const std::vector<TStoredField>& layout, const std::vecto
                        const std::vector<std::uint64_t>& deleted, std::int64_t nextAutoInc) {
     error_.clear();
     if (!Open(true)) return false;
+    if (!writeModeSet_ && !UseWriteAheadLog()) return false;
     if (!Exec("BEGIN IMMEDIATE")) return false;
     auto rollback = [this](bool ok) {
         if (!ok) {

@@ -407,16 +407,19 @@ bool TFilter::Catch(std::size_t row, int fieldRow) {
 
     // The keeper of Evaluate brings the user's rows back afterwards.
     if (categories.Locate("id", TValue{plan.categoryId})) {
-        categories.Edit();
-        categories.SetValue("Hits", categories.AsInteger("Hits") + 1);
-        categories.Post();
-        if (expressions.Locate("id", TValue{plan.expressionId})) {
-            expressions.Edit();
-            expressions.SetValue("Hits", expressions.AsInteger("Hits") + 1);
-            expressions.Post();
-        }
+        CountHit(categories);
+        if (expressions.Locate("id", TValue{plan.expressionId})) CountHit(expressions);
     }
     return true;
+}
+
+void TFilter::CountHit(TTable& table) {
+    table.Edit();
+    table.SetValue("Hits", table.AsInteger("Hits") + 1);
+    if (dm_.HitCountBatchOpen())
+        table.PostWithoutSaving();
+    else
+        table.Post();
 }
 
 // ---------------------------------------------------------------- case match

@@ -10,6 +10,7 @@
 
 class TFilterDM;
 class TRegex;
+class TTable;
 
 // An evaluation or a filter-file operation that could not be completed: an
 // invalid pattern or modifier string in a damaged "Rules.dat" or "Fields.dat",
@@ -75,8 +76,9 @@ public:
     // Applies the categories in order, and within each its expressions in
     // order, to the header text (header lines joined with CR LF). Returns the
     // action id (1 or more) of the first expression that catches, and counts
-    // the hits of it and of its category (both saved at once), or -1 when no
-    // expression catches. Sets the result members either way.
+    // the hits of it and of its category (saved at once, or kept for the flush
+    // while a THitCountBatch is open), or -1 when no expression catches. Sets
+    // the result members either way.
     //
     // "Nothing caught" and "could not evaluate" are different outcomes:
     // - -1: every expression was tested and none caught. A field whose search
@@ -86,8 +88,8 @@ public:
     //   rules or fields table) ended the evaluation; the result members then
     //   read -1/empty. The caller decides how to go on (the scan keeps the
     //   message and goes on with the next one).
-    // - throws TTableError: the hit counts could not be saved; the result
-    //   members already hold the match.
+    // - throws TTableError: the hit counts could not be saved (never while a
+    //   batch is open); the result members already hold the match.
     // The user's current category and expression are unchanged afterwards.
     int Evaluate(const std::string& header);
 
@@ -150,6 +152,7 @@ private:
 
     int EvaluateRows(const std::string& header);
     bool Catch(std::size_t row, int fieldRow);
+    void CountHit(TTable& table);
     void RefreshRules();
     const TRuleRow* FindRule(std::int64_t id) const;
     void Prepare(std::size_t row);

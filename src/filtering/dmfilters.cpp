@@ -2,11 +2,11 @@
 
 #include "base/Tr.h"
 #include "data/TTableError.h"
+#include "data/TableRescue.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/Regex.h"
 #include "parsing/TextOps.h"
 
-#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -121,6 +121,7 @@ TFilterDM::TFilterDM()
         [this](TLanguage language) { TranslatorLanguageChanged(language); });
 
     SetUpTables();
+    Actions.AttachTo(component_);
     SetUpActions();
     OpenTable(cdsAction, &TFilterDM::AddBuiltInActions);
     OpenTable(cdsFilterCategory, nullptr);
@@ -208,42 +209,47 @@ void TFilterDM::SetUpActions() {
     }
 }
 
-bool TFilterDM::TableFileMatches(TTable& table) {
-    const std::string& file = table.FileName();
-    std::error_code ec;
-    if (file.empty() || !std::filesystem::exists(file, ec)) return false;
-    bool matches = false;
-    {
-        // A probe, so that a failed load leaves the real table untouched.
-        TTable probe(table.Name(), table.Fields());
-        probe.SetFileName(file);
-        if (probe.Load() == TLoadResult::Loaded) {
-            const auto stored = TTableFile::ReadLayout(file);
-            std::vector<std::string> declared;
-            for (const auto& f : table.Fields())
-                if (!f.calculated) declared.push_back(f.name);
-            matches = stored && stored->size() == declared.size();
-            for (size_t i = 0; matches && i < declared.size(); ++i) matches = (*stored)[i].name == declared[i];
-        }
-    }
-    if (matches) return true;
-    table.EmptyTable();
-    table.DiscardFile();
-    if (!table.Save()) throw TTableError(table.LastError());
-    return false;
-}
-
 void TFilterDM::OpenTable(TTable& table, void (TFilterDM::*addBuiltIns)()) {
-    if (TableFileMatches(table)) {
-        if (table.Load() != TLoadResult::Loaded) throw TTableError(table.LastError());
+    if (!addBuiltIns) {
+        LoadKeepingDamaged(table);
         return;
     }
-    if (!addBuiltIns) return;
+    switch (table.Load()) {
+        case TLoadResult::Loaded:
+            return;
+        case TLoadResult::Locked:
+            ThrowHomeInUse(table);
+        case TLoadResult::Failed:
+            table.DiscardFile();  // the program builds its own tables again
+            break;
+        case TLoadResult::Missing:
+            break;
+    }
     (this->*addBuiltIns)();
     // Written at once: an empty built-in file that survived a crash would
-    // otherwise pass the check at the next start and leave no rules at all.
+    // otherwise load at the next start and leave no rules at all.
     if (!table.Save()) throw TTableError(table.LastError());
 }
+
+// ---------------------------------------------------------------- hit counts
+
+void TFilterDM::FlushHitCounts() {
+    for (TTable* table : {&cdsFilterCategory, &cdsExpr})
+        if (!table->Save()) throw TTableError(table->LastError());
+}
+
+THitCountBatch::THitCountBatch(TFilterDM& dm) : dm_(dm) { ++dm_.hitCountBatches_; }
+
+THitCountBatch::~THitCountBatch() {
+    --dm_.hitCountBatches_;
+    try {
+        dm_.FlushHitCounts();
+    } catch (const TTableError&) {
+        // The counts stay in the tables and go with the next save or at close.
+    }
+}
+
+void THitCountBatch::Flush() { dm_.FlushHitCounts(); }
 
 void TFilterDM::AddBuiltInActions() {
     for (const char* name : kActions) {

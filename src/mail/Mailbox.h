@@ -6,9 +6,9 @@
 #include "mail/Pop3Client.h"
 
 // The mailbox for an account's protocol text (compared exactly): "POP3" or
-// empty gives POP3, "IMAP" the IMAP adapter. Any other text, "AOL" among them
-// until the web-mail adapter exists, gives a mailbox whose every operation
-// fails, so callers see a failed sign-in. Never null.
+// empty gives POP3, "IMAP" the IMAP adapter, "AOL" the web-mail adapter. Any
+// other text gives a mailbox whose every operation fails, so callers see a
+// failed sign-in. Never null.
 std::unique_ptr<TPop3Client> CreateMailbox(const std::string& protocol);
 
 // The mailbox that cannot be signed in to.

@@ -1,5 +1,6 @@
 // Receive Mail and Process Mail end to end, against the loopback Dovecot and
 // SMTP capture server.
+#include "core/BoxView.h"
 #include "core/MailRunFixture.h"
 
 namespace {
@@ -314,6 +315,55 @@ TEST_F(TMailRunTest, AnAddressInsideAnEncodedWordIsNotTheSender) {
     EXPECT_EQ(CapturedMail(bounced).size(), 1u);
     EXPECT_TRUE(CapturedMail("boss@friend.example").empty());
     EXPECT_TRUE(box.Subjects().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The hits of a scan's catches are written together, and they are written:
+// the filter files hold them once the scan is over.
+TEST_F(TMailRunTest, TheHitCountsOfAScanReachTheFilterFiles) {
+    TTestMailbox box({Message("a@x.test", "lottery one"), Message("b@x.test", "lottery two"),
+                      Message("c@x.test", "hello")});
+    AddFilter("lotto", 1, "lottery");
+    AddAccount("Main", "POP3", box);
+    commands->ReceiveIdentityMailExecute();
+    ASSERT_EQ(Rows(dm.cdsDelBox).size(), 2u);
+    EXPECT_FALSE(filters->HitCountBatchOpen());
+    TFilterDM reread;
+    ASSERT_TRUE(reread.cdsFilterCategory.Locate("NameCategory", std::string("lotto")));
+    EXPECT_EQ(reread.cdsFilterCategory.AsInteger("Hits"), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Rows moved by hand carry what names their message on the server: a spam
+// moved to DelBox is deleted, a message moved back stays.
+TEST_F(TMailRunTest, HandMovedRowsAreProcessedLikeScannedOnes) {
+    for (const std::string proto : {"POP3", "IMAP"}) {
+        SCOPED_TRACE(proto);
+        TTestMailbox box({Message("a@ok.test", "keep 1"), Message("b@ok.test", "hand spam 1"),
+                          Message("c@ok.test", "hand spam 2"), Message("x@spam.test", "spam but wanted"),
+                          Message("y@spam.test", "spam")});
+        if (dm.cdsBlackList.IsEmpty()) AddList(dm.cdsBlackList, "spam.test");
+        while (!dm.cdsAccounts.IsEmpty()) dm.cdsAccounts.Delete();
+        AddAccount("Main", proto, box);
+        TBoxView inBox(dm, TBoxView::TKind::InBox), delBox(dm, TBoxView::TKind::DelBox);
+        commands->ReceiveIdentityMailExecute();
+        for (const char* subject : {"hand spam 1", "hand spam 2"}) {
+            ASSERT_TRUE(dm.cdsInBox.Locate("subject", std::string(subject)));
+            inBox.ToggleCurrent();
+        }
+        inBox.MoveRows();
+        ASSERT_TRUE(dm.cdsDelBox.Locate("subject", std::string("spam but wanted")));
+        delBox.MoveRows();
+        commands->DoProcessMail();
+        EXPECT_EQ(box.Subjects(), (std::vector<std::string>{"keep 1", "spam but wanted"}));
+        EXPECT_TRUE(dm.cdsDelBox.IsEmpty()) << ::testing::PrintToString(LogTexts());
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "i18n/LanguageFiles.h"
 
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -87,26 +88,107 @@ TEST_F(TFilterTest, LookedUpColumnsAndTheDetailLink) {
     EXPECT_EQ(dm->cdsExpr.RecordCount(), 2);
 }
 
-TEST_F(TFilterTest, AFileWithAnotherLayoutIsRecreatedEmpty) {
-    {
-        // The same seven names in another order.
-        TTable shuffled("x", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("idFilter", TFieldType::Integer),
-                              TFieldDef("Fields", TFieldType::String, 300), TFieldDef("idRule", TFieldType::Integer),
-                              TFieldDef("Content", TFieldType::String, 200),
-                              TFieldDef("CaseMatch", TFieldType::Boolean), TFieldDef("Hits", TFieldType::Integer)});
-        shuffled.SetFileName("expr.dat");
-        shuffled.Append();
-        shuffled.SetValue("Content", std::string("old"));
-        shuffled.Post();
-        ASSERT_TRUE(shuffled.Save());
-    }
-    WriteFile(home.File("Rules.dat"), "not a table file");
+// The same seven names in another order.
+void WriteShuffledExprFile(const std::string& file) {
+    TTable shuffled("x", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("idFilter", TFieldType::Integer),
+                          TFieldDef("Fields", TFieldType::String, 300), TFieldDef("idRule", TFieldType::Integer),
+                          TFieldDef("Content", TFieldType::String, 200), TFieldDef("CaseMatch", TFieldType::Boolean),
+                          TFieldDef("Hits", TFieldType::Integer)});
+    shuffled.SetFileName(file);
+    shuffled.Append();
+    shuffled.SetValue("Content", std::string("old"));
+    shuffled.Post();
+    shuffled.Close();
+}
+
+TEST_F(TFilterTest, ABuiltInFileThatDoesNotLoadIsBuiltAgainSilently) {
+    WriteShuffledExprFile("Rules.dat");
+    WriteFile(home.File("Fields.dat"), "not a table file");
     Start();
-    EXPECT_EQ(dm->cdsExpr.RowCountAll(), 0u);
-    EXPECT_EQ(StoredNames(home.File("expr.dat")),
-              (std::vector<std::string>{"id", "idFilter", "idRule", "Content", "CaseMatch", "Fields", "Hits"}));
     EXPECT_EQ(dm->cdsRules.RecordCount(), 11);
+    EXPECT_EQ(dm->cdsFields.RecordCount(), 13);
+    EXPECT_EQ(StoredNames(home.File("Rules.dat")),
+              (std::vector<std::string>{"id", "Name", "RegularExpr", "Result", "FieldEnable", "Modifier"}));
+    EXPECT_FALSE(std::filesystem::exists(home.File("Rules.dat.damaged")));
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// The user's own filters are never thrown away: a file that does not load is
+// kept aside for rescue, the user is told, and the table starts empty.
+class TDamagedFilterFileTest : public TFilterTest {
+protected:
+    // filters.dat and expr.dat holding one category with one expression.
+    void MakeUserFiles() {
+        Start();
+        AddCategory("Spam");
+        AddExpr("3", kContains, "offer", true);
+        dm->Close();
+        dm.reset();
+    }
+};
+
+TEST_F(TDamagedFilterFileTest, IsKeptAsideAndTheUserTold) {
+    struct Case {
+        const char* file;
+        const char* what;
+        std::function<void(const std::string&)> damage;
+    };
+    const auto cutShort = [](const std::string& path) {
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) / 3);
+    };
+    const auto randomBytes = [](const std::string& path) {
+        std::string bytes;
+        unsigned state = 7;
+        for (int i = 0; i < 5000; ++i) bytes += static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
+        WriteFile(path, bytes);
+    };
+    const auto anotherLayout = [](const std::string& path) {
+        std::filesystem::remove(path);
+        WriteShuffledExprFile(path);
+    };
+    const Case cases[] = {
+        {"filters.dat", "cut short", cutShort},       {"expr.dat", "cut short", cutShort},
+        {"filters.dat", "random bytes", randomBytes}, {"expr.dat", "random bytes", randomBytes},
+        {"filters.dat", "another layout", anotherLayout}, {"expr.dat", "another layout", anotherLayout},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + ", " + c.what);
+        for (const auto& entry : std::filesystem::directory_iterator(home.Path()))
+            std::filesystem::remove(entry.path());
+        ui.messages.clear();
+        MakeUserFiles();
+        const std::string path = home.File(c.file);
+        c.damage(path);
+        const std::string damaged = ReadFile(path);
+
+        Start();
+        ASSERT_TRUE(std::filesystem::exists(path + ".damaged"));
+        EXPECT_TRUE(ReadFile(path + ".damaged") == damaged) << "the kept file is not the damaged one";
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_NE(ui.messages[0].text.find(std::string(c.file) + ".damaged"), std::string::npos)
+            << ui.messages[0].text;
+        TTable& table = std::string(c.file) == "filters.dat" ? dm->cdsFilterCategory : dm->cdsExpr;
+        EXPECT_EQ(table.RowCountAll(), 0u);
+
+        // The table starts afresh in a file of the right layout, and stays so.
+        AddCategory("Again");
+        AddExpr("1", kContains, "again", true);
+        Start();
+        EXPECT_EQ(ui.messages.size(), 1u);
+        ASSERT_TRUE(dm->cdsFilterCategory.Locate("NameCategory", std::string("Again")));
+        EXPECT_EQ(Column(dm->cdsExpr, "Content").back(), "again");
+    }
+}
+
+TEST_F(TDamagedFilterFileTest, AnEarlierKeptFileIsNotOverwritten) {
+    MakeUserFiles();
+    WriteFile(home.File("expr.dat.damaged"), "kept last week");
+    WriteFile(home.File("expr.dat"), "damaged today");
+    Start();
+    EXPECT_EQ(ReadFile(home.File("expr.dat.damaged")), "kept last week");
+    EXPECT_EQ(ReadFile(home.File("expr.dat.damaged2")), "damaged today");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("expr.dat.damaged2"), std::string::npos) << ui.messages[0].text;
 }
 
 TEST_F(TFilterTest, ABuiltInFileWithTheRightLayoutIsUsedAsItIs) {

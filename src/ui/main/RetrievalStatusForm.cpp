@@ -1,0 +1,116 @@
+#include "ui/main/RetrievalStatusForm.h"
+
+#include "core/StatusLog.h"
+#include "ui/qt/QtText.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* Named(QLabel* label, const char* name) {
+    label->setObjectName(name);
+    return label;
+}
+
+}  // namespace
+
+TRetrievalStatusForm::TRetrievalStatusForm(TStatusLog& log, QWidget* parent)
+    : QDialog(parent), component_(*this), log_(log) {
+    setObjectName("RetrievalStatusForm");
+    setWindowTitle("Retrieval Status");
+    auto* layout = new QVBoxLayout(this);
+
+    auto* account = new QGroupBox("Account information", this);
+    account->setObjectName("GroupBox1");
+    auto* values = new QFormLayout(account);
+    accountDesc_ = Named(new QLabel(account), "AccountDesc");
+    msgNumber_ = Named(new QLabel(account), "MsgMumber");
+    msgTotalSize_ = Named(new QLabel(account), "MsgTotalSize");
+    for (QLabel* value : {accountDesc_, msgNumber_, msgTotalSize_}) KeepOutOfTranslation(*value);
+    values->addRow(Named(new QLabel("Description", account), "Label1"), accountDesc_);
+    values->addRow(Named(new QLabel("Messages", account), "Label2"), msgNumber_);
+    values->addRow(Named(new QLabel("Size", account), "Label3"), msgTotalSize_);
+    layout->addWidget(account);
+
+    logView_ = new QTreeWidget(this);
+    logView_->setObjectName("LogView");
+    logView_->setColumnCount(2);
+    logView_->setHeaderLabels({"Command", "Status"});
+    logView_->setRootIsDecorated(false);
+    logView_->setUniformRowHeights(true);
+    logView_->setSelectionMode(QAbstractItemView::NoSelection);
+    logView_->header()->setStretchLastSection(false);
+    logView_->header()->resizeSection(0, 300);
+    logView_->header()->resizeSection(1, 50);
+    logView_->setMinimumSize(380, 220);
+    layout->addWidget(logView_, 1);
+
+    auto* buttons = new QDialogButtonBox(this);
+    auto* close = buttons->addButton("&Close", QDialogButtonBox::RejectRole);
+    close->setObjectName("CancelButton");
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    layout->addWidget(buttons);
+
+    log_.OnChanged = [this](TStatusLog::TChange change, int line) { LogChanged(static_cast<int>(change), line); };
+    ShowAccountValues();
+    for (int i = 0; i < log_.Count(); ++i) ShowLine(i);
+    component_.Loaded();
+}
+
+TRetrievalStatusForm::~TRetrievalStatusForm() {
+    log_.OnChanged = nullptr;
+    if (waitCursor_) QApplication::restoreOverrideCursor();
+}
+
+void TRetrievalStatusForm::ToggleVisible() {
+    setVisible(!isVisible());
+    if (isVisible()) {
+        raise();
+        repaint();
+    }
+}
+
+void TRetrievalStatusForm::LogChanged(int change, int line) {
+    switch (static_cast<TStatusLog::TChange>(change)) {
+        case TStatusLog::TChange::Cleared: logView_->clear(); break;
+        case TStatusLog::TChange::Added:
+        case TStatusLog::TChange::Appended: ShowLine(line); break;
+        case TStatusLog::TChange::Scrolled: logView_->scrollToBottom(); break;
+        case TStatusLog::TChange::AccountValues: ShowAccountValues(); break;
+    }
+}
+
+void TRetrievalStatusForm::ShowLine(int line) {
+    if (line < 0 || line >= log_.Count()) return;
+    const TStatusLog::TLine& text = log_.Lines()[static_cast<std::size_t>(line)];
+    while (logView_->topLevelItemCount() <= line) logView_->addTopLevelItem(new QTreeWidgetItem(logView_));
+    QTreeWidgetItem* item = logView_->topLevelItem(line);
+    item->setText(0, ToQt(text.Text));
+    item->setText(1, ToQt(text.StatusText()));
+}
+
+void TRetrievalStatusForm::ShowAccountValues() {
+    accountDesc_->setText(ToQt(log_.AccountDesc()));
+    msgNumber_->setText(ToQt(log_.MsgNumber()));
+    msgTotalSize_->setText(ToQt(log_.MsgTotalSize()));
+}
+
+void TRetrievalStatusForm::showEvent(QShowEvent* event) {
+    if (!waitCursor_) QApplication::setOverrideCursor(Qt::WaitCursor);
+    waitCursor_ = true;
+    QDialog::showEvent(event);
+}
+
+void TRetrievalStatusForm::hideEvent(QHideEvent* event) {
+    if (waitCursor_) QApplication::restoreOverrideCursor();
+    waitCursor_ = false;
+    QDialog::hideEvent(event);
+}

@@ -1,0 +1,104 @@
+#include "ui/qt/TableModel.h"
+
+#include "data/TTable.h"
+#include "platform/DateTime.h"
+#include "platform/Locale.h"
+#include "ui/qt/QtText.h"
+
+#include <QColor>
+
+namespace {
+
+QString Text(const TFieldDef& field, const TValue& value) {
+    if (IsNull(value)) return {};
+    if (const auto* text = std::get_if<std::string>(&value)) return ToQt(*text);
+    if (const auto* number = std::get_if<std::int64_t>(&value)) return QString::number(*number);
+    if (const auto* real = std::get_if<double>(&value))
+        return field.type == TFieldType::DateTime ? ToQt(UserDateTimeText(*real)) : QString::number(*real);
+    return {};
+}
+
+}  // namespace
+
+TTableModel::TTableModel(TTable& table, QObject* parent) : QAbstractTableModel(parent), table_(table) {
+    for (int field : table.ColumnOrder())
+        if (table.Fields()[field].visible) columns_.push_back(field);
+    rows_ = table.RecordCount();
+    subscription_ = table.Subscribe([this](TTable&, TTable::TChange change) { TableChanged(static_cast<int>(change)); });
+}
+
+TTableModel::~TTableModel() { table_.Unsubscribe(subscription_); }
+
+int TTableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int TTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+int TTableModel::FieldOf(int column) const { return columns_.at(static_cast<std::size_t>(column)); }
+
+int TTableModel::ColumnOf(const std::string& field) const {
+    const int index = table_.FieldIndex(field);
+    for (std::size_t c = 0; c < columns_.size(); ++c)
+        if (columns_[c] == index) return static_cast<int>(c);
+    return -1;
+}
+
+void TTableModel::SetPictureColumn(const std::string& field, std::function<QIcon(const TValue&)> picture) {
+    pictures_[table_.FieldIndex(field)] = std::move(picture);
+}
+
+void TTableModel::SetMarkField(const std::string& field) { markField_ = table_.FieldIndex(field); }
+
+int TTableModel::DisplayWidth(int column) const { return table_.Fields()[FieldOf(column)].displayWidth; }
+
+QVariant TTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_) return {};
+    const TFieldDef& field = table_.Fields()[FieldOf(index.column())];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(field.alignment == TAlignment::Center ? Qt::AlignCenter
+                                                                       : Qt::AlignLeft | Qt::AlignVCenter);
+    if (markField_ >= 0 && (role == Qt::BackgroundRole || role == Qt::ForegroundRole)) {
+        const TValue& mark = table_.ValueAt(index.row() + 1, markField_);
+        const bool* marked = std::get_if<bool>(&mark);
+        if (!marked || !*marked) return {};
+        return role == Qt::BackgroundRole ? QColor(128, 128, 128) : QColor(Qt::white);
+    }
+    const TValue& value = table_.ValueAt(index.row() + 1, FieldOf(index.column()));
+    if (const auto picture = pictures_.find(FieldOf(index.column())); picture != pictures_.end())
+        return role == Qt::DecorationRole ? QVariant(picture->second(value)) : QVariant();
+    if (role != Qt::DisplayRole && role != Qt::CheckStateRole) return {};
+    if (field.type == TFieldType::Boolean) {
+        if (role != Qt::CheckStateRole) return {};
+        const bool on = !IsNull(value) && std::get<bool>(value);
+        return on ? Qt::Checked : Qt::Unchecked;
+    }
+    return role == Qt::DisplayRole ? QVariant(Text(field, value)) : QVariant();
+}
+
+QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= static_cast<int>(columns_.size()))
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return ToQt(table_.Fields()[FieldOf(section)].displayLabel);
+}
+
+void TTableModel::TableChanged(int change) {
+    const int count = table_.RecordCount();
+    if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && count == rows_) {
+        const int row = table_.RecNo() - 1;
+        if (row >= 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        return;
+    }
+    if (count == rows_ + 1 && static_cast<TTable::TChange>(change) != TTable::TChange::Reset) {
+        beginInsertRows({}, rows_, rows_);
+        rows_ = count;
+        endInsertRows();
+        return;
+    }
+    if (count != rows_ || static_cast<TTable::TChange>(change) == TTable::TChange::Reset) {
+        beginResetModel();
+        rows_ = count;
+        endResetModel();
+    }
+}
