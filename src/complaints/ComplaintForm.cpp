@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <locale.h>
+#include <mutex>
 
 namespace {
 
@@ -66,13 +67,38 @@ std::string MessageDateText(TDateTime value) {
     tm.tm_min = p.minute;
     tm.tm_sec = p.second;
     const bool midnight = p.hour == 0 && p.minute == 0 && p.second == 0;
-    locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    const bool plain = !user || UserTimeLocaleIsPlain();
+    // Opening a locale reads its files, and a listing dates thousands of rows:
+    // it is opened again only when the environment names another one.
+    struct TOpenedLocale {
+        bool opened = false;
+        std::string name;
+        locale_t locale = nullptr;
+        ~TOpenedLocale() {
+            if (locale) freelocale(locale);
+        }
+    };
+    static TOpenedLocale user;
+    static std::mutex guard;
+    const std::lock_guard<std::mutex> lock(guard);
+    const bool plain = UserTimeLocaleIsPlain();
+    if (!plain) {
+        std::string name;  // what newlocale reads for LC_TIME
+        for (const char* var : {"LC_ALL", "LC_TIME", "LANG"})
+            if (const char* set = std::getenv(var); set && *set) {
+                name = set;
+                break;
+            }
+        if (!user.opened || user.name != name) {
+            if (user.locale) freelocale(user.locale);
+            user.locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+            user.name = name;
+            user.opened = true;
+        }
+    }
     char text[128] = {};
-    if (plain)
+    if (plain || !user.locale)
         std::strftime(text, sizeof text, midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", &tm);
     else
-        strftime_l(text, sizeof text, midnight ? "%x" : "%x %X", &tm, user);
-    if (user) freelocale(user);
+        strftime_l(text, sizeof text, midnight ? "%x" : "%x %X", &tm, user.locale);
     return text;
 }
