@@ -2,6 +2,7 @@
 
 #include "CliUserInterface.h"
 #include "MailRun.h"
+#include "TerminalText.h"
 #include "core/DataModule.h"
 #include "core/Scramble.h"
 #include "data/TTableError.h"
@@ -172,7 +173,7 @@ int IdentityList(TContext& c, const TParsed&) {
         std::string marks;
         if (t.AsBoolean("default")) marks += "default";
         if (t.AsBoolean("AutoLogin")) marks += marks.empty() ? "autologin" : ",autologin";
-        std::cout << t.AsInteger("id") << '\t' << t.AsString("username") << '\t' << marks << '\n';
+        std::cout << t.AsInteger("id") << '\t' << TerminalText(t.AsString("username")) << '\t' << marks << '\n';
     }
     return kExitOk;
 }
@@ -242,10 +243,10 @@ int AccountAdd(TContext& c, const TParsed& p) {
 int AccountList(TContext& c, const TParsed&) {
     TTable& a = c.dm.cdsAccounts;
     for (a.First(); !a.Eof(); a.Next())
-        std::cout << a.AsInteger("id") << '\t' << a.AsString("description") << '\t' << a.AsString("proto") << '\t'
-                  << a.AsString("host") << '\t' << a.AsString("port") << '\t' << a.AsString("login") << '\t'
-                  << a.AsString("smtp_host") << '\t' << a.AsString("smtp_host_port") << '\t' << a.AsString("email")
-                  << '\n';
+        std::cout << a.AsInteger("id") << '\t' << TerminalText(a.AsString("description")) << '\t'
+                  << a.AsString("proto") << '\t' << TerminalText(a.AsString("host")) << '\t' << a.AsString("port")
+                  << '\t' << TerminalText(a.AsString("login")) << '\t' << TerminalText(a.AsString("smtp_host"))
+                  << '\t' << a.AsString("smtp_host_port") << '\t' << TerminalText(a.AsString("email")) << '\n';
     return kExitOk;
 }
 
@@ -315,7 +316,7 @@ int ListRemove(TContext& c, const TParsed& p) {
 
 int ListList(TContext& c, const TParsed& p) {
     TTable& list = c.List(p.options.at("#group"));
-    for (list.First(); !list.Eof(); list.Next()) std::cout << list.AsString("name") << '\n';
+    for (list.First(); !list.Eof(); list.Next()) std::cout << TerminalText(list.AsString("name")) << '\n';
     return kExitOk;
 }
 
