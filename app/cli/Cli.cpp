@@ -396,13 +396,16 @@ std::vector<TCommand> Commands() {
         {"check", "", "", "Receive Mail: scan the signed-in identity's accounts and list InBox and DelBox",
          checkOptions, 0, 0, true,
          "Each row: account, sender, subject, size, date; DelBox rows also the action and the reason. "
-         "Nothing changes on the servers.",
+         "Nothing changes on the servers. An account that cannot be scanned is named on standard error with "
+         "the reason, and the exit status is 1.",
          [](TContext& c, const TParsed& p) { return RunCheck(c.dm, p.Has("verbose")); }},
         {"process", "", "", "check, then Process Mail: delete the DelBox messages on their servers",
          processOptions, 0, 0, true,
          "Messages caught with \"kill after error message\" get the error message first, those caught with "
          "\"kill and send header\" have their header forwarded to the account's own address. A message that "
-         "changed on the server since the scan is never deleted. Exit status 1 when a message was kept.",
+         "changed on the server since the scan is never deleted. Each row tells what was really done. Exit status 1 "
+         "when an account could not be scanned or processed (named on standard error), or a message was kept, "
+         "its header not forwarded or its error message not sent.",
          [](TContext& c, const TParsed& p) { return RunProcess(c.dm, p.Has("verbose"), p.Has("dry-run")); }},
         {"identity", "add", "NAME", "make a new identity",
          {}, 1, 1, false,
