@@ -243,9 +243,7 @@ def compare(tarnwick, peer, n, expect_boxes, pairs, work):
     return a_med, b_med
 
 
-def main():
-    # A stopped run still stops its Dovecot (the finally below).
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit("scan_bench: stopped"))
+def parse_arguments():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("build", help="the build folder (holds app/cli/tarnwick-cli)")
     ap.add_argument("sizes", nargs="*", type=int, default=[200, 2000, 20000])
@@ -253,64 +251,104 @@ def main():
     ap.add_argument("--kit", default=os.environ.get("TARNWICK_PEER_KIT", "/work/shared/bench"),
                     help="the peer kit: mailserver.sh, make_mailbox.py, peers.py")
     ap.add_argument("--dir", help="work folder (default /tmp/tw-scan-PID; must be short)")
+    ap.add_argument("--homes", help="where the two Tarnwick home folders go (default: the work folder); "
+                    "/dev/shm takes the disk's flushes out of the figures")
     ap.add_argument("--keep", action="store_true", help="leave the work folder behind")
     ap.add_argument("--hits", action="store_true", help="only scan once and print what each expression caught")
     a = ap.parse_args()
     if a.pairs < 7:
         fail("--pairs must be at least 7")
-    cli = os.path.abspath(os.path.join(a.build, "app", "cli", "tarnwick-cli"))
-    if not os.access(cli, os.X_OK):
-        fail("no %s: build first (cmake --build %s)" % (cli, a.build))
+    a.cli = os.path.abspath(os.path.join(a.build, "app", "cli", "tarnwick-cli"))
+    if not os.access(a.cli, os.X_OK):
+        fail("no %s: build first (cmake --build %s)" % (a.cli, a.build))
     for tool in ("mailserver.sh", "make_mailbox.py", "peers.py"):
         if not os.path.exists(os.path.join(a.kit, tool)):
             fail("the peer kit %s has no %s (set --kit or TARNWICK_PEER_KIT)" % (a.kit, tool))
-    work = os.path.abspath(a.dir or "/tmp/tw-scan-%d" % os.getpid())
-    ports = free_ports(2)
-    print("tarnwick-cli %s; peers: %s %s; Dovecot POP3 %d, IMAP %d; %d pairs per figure"
-          % (cli, sys.executable, sys.version.split()[0], ports[0], ports[1], a.pairs), flush=True)
-    os.makedirs(work, exist_ok=True)
-    mail_server(a.kit, "start", work, ports)
+    a.work = os.path.abspath(a.dir or "/tmp/tw-scan-%d" % os.getpid())
+    a.home_root = os.path.join(os.path.abspath(a.homes), "tw-scan-homes-%d" % os.getpid()) if a.homes else \
+        os.path.join(a.work, "homes")
+    return a
+
+
+def fill_mailbox(a, n, peers):
+    """The generated mailbox's summary; Dovecot has indexed it afterwards."""
+    run_quiet([sys.executable, os.path.join(a.kit, "make_mailbox.py"), a.work, str(n)])
+    with open(os.path.join(a.work, "mailbox.json")) as fh:
+        box = json.load(fh)
+    # The first session after filling the mailbox builds Dovecot's index.
+    for peer in peers.values():
+        checked_run(peer, os.path.join(a.work, "warm.out"), n)
+    return box
+
+
+def first_check(a, n, box, tarnwick):
+    """(InBox, DelBox) of one check, which must list every message not filtered before."""
+    timed(tarnwick.command(), tarnwick.env, os.path.join(a.work, "first.out"))
+    got = Tarnwick.counts(os.path.join(a.work, "first.out"))
+    listed = n - box["x_tarnwick_filtered"]  # already filtered: the scan skips them
+    if not got or sum(got) != listed:
+        fail("tarnwick-cli check listed %s, expected %d rows in all" % (got, listed))
+    print("N=%d: %d spam in the mailbox (%.1f%%), %d already filtered; DelBox %d (%.1f%%), InBox %d"
+          % (n, box["spam"], 100.0 * box["spam"] / max(n, 1), box["x_tarnwick_filtered"], got[1],
+             100.0 * got[1] / max(n, 1), got[0]), flush=True)
+    return got
+
+
+def print_hits(tarnwick):
+    for hits, category, rule, fields, content in tarnwick.hits():
+        print("    %5d  %-14s rule %2d  fields %-18s %r"
+              % (hits, bytes(category or b"").decode("cp1252"), rule, bytes(fields).decode(),
+                 bytes(content or b"").decode("cp1252")))
+
+
+def print_marginal_costs(figures):
+    sizes = sorted({n for n, _ in figures})
+    if len(sizes) < 2:
+        return
+    print("Cost of one more message between sizes (median difference / message count difference)")
+    for proto, peer in (("POP3", "poplib"), ("IMAP", "imaplib-bulk")):
+        for low, high in zip(sizes, sizes[1:]):
+            t = [(figures[(high, proto)][i] - figures[(low, proto)][i]) / (high - low) * 1e6 for i in (0, 1)]
+            print("  %-4s %6d -> %-6d tarnwick-cli %8.1f us/msg | %-12s %8.1f us/msg | ratio %5.2f"
+                  % (proto, low, high, t[0], peer, t[1], t[0] / t[1] if t[1] else float("nan")))
+
+
+def measure(a, ports):
+    """{(N, protocol): (tarnwick-cli, peer) median seconds}."""
+    tarnwicks = [Tarnwick(a.cli, os.path.join(a.home_root, "pop3"), "POP3", ports[0]),
+                 Tarnwick(a.cli, os.path.join(a.home_root, "imap"), "IMAP", ports[1])]
+    peers = {"POP3": Peer(a.kit, "poplib", ports), "IMAP": Peer(a.kit, "imaplib-bulk", ports)}
+    print("%d filter expressions in %d categories, %d blacklist entries"
+          % (len(FILTERS), len({f[0] for f in FILTERS}), len(BLACKLIST)), flush=True)
     figures = {}
+    for n in a.sizes:
+        box = fill_mailbox(a, n, peers)
+        boxes = first_check(a, n, box, tarnwicks[0])
+        if a.hits:
+            print_hits(tarnwicks[0])
+            continue
+        for tarnwick in tarnwicks:
+            figures[(n, tarnwick.proto)] = compare(tarnwick, peers[tarnwick.proto], n, boxes, a.pairs, a.work)
+    return figures
+
+
+def main():
+    # A stopped run still stops its Dovecot (the finally below).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("scan_bench: stopped"))
+    a = parse_arguments()
+    ports = free_ports(2)
+    print("tarnwick-cli %s; peers: %s %s; Dovecot POP3 %d, IMAP %d; %d pairs per figure; homes in %s"
+          % (a.cli, sys.executable, sys.version.split()[0], ports[0], ports[1], a.pairs, a.home_root), flush=True)
+    os.makedirs(a.work, exist_ok=True)
+    mail_server(a.kit, "start", a.work, ports)
     try:
-        homes = os.path.join(work, "homes")
-        pop3 = Tarnwick(cli, os.path.join(homes, "pop3"), "POP3", ports[0])
-        imap = Tarnwick(cli, os.path.join(homes, "imap"), "IMAP", ports[1])
-        peers = {"POP3": Peer(a.kit, "poplib", ports), "IMAP": Peer(a.kit, "imaplib-bulk", ports)}
-        print("%d filter expressions in %d categories, %d blacklist entries"
-              % (len(FILTERS), len({f[0] for f in FILTERS}), len(BLACKLIST)), flush=True)
-        for n in a.sizes:
-            run_quiet([sys.executable, os.path.join(a.kit, "make_mailbox.py"), work, str(n)])
-            with open(os.path.join(work, "mailbox.json")) as fh:
-                box = json.load(fh)
-            # The first session after filling the mailbox builds Dovecot's index.
-            for mode in ("poplib", "imaplib-bulk"):
-                checked_run(peers["POP3" if mode == "poplib" else "IMAP"], os.path.join(work, "warm.out"), n)
-            listed = n - box["x_tarnwick_filtered"]  # already filtered: the scan skips them
-            timed(pop3.command(), pop3.env, os.path.join(work, "first.out"))
-            got = Tarnwick.counts(os.path.join(work, "first.out"))
-            if not got or sum(got) != listed:
-                fail("tarnwick-cli check listed %s, expected %d rows in all" % (got, listed))
-            print("N=%d: %d spam in the mailbox (%.1f%%), %d already filtered; DelBox %d (%.1f%%), InBox %d"
-                  % (n, box["spam"], 100.0 * box["spam"] / max(n, 1), box["x_tarnwick_filtered"], got[1],
-                     100.0 * got[1] / max(n, 1), got[0]), flush=True)
-            if a.hits:
-                for row in pop3.hits():
-                    print("    %5d  %-14s rule %2d  fields %-18s %r" % row)
-                continue
-            for tarnwick in (pop3, imap):
-                figures[(n, tarnwick.proto)] = compare(tarnwick, peers[tarnwick.proto], n, got, a.pairs, work)
+        figures = measure(a, ports)
     finally:
-        mail_server(a.kit, "stop", work)
+        mail_server(a.kit, "stop", a.work)
         if not a.keep:
-            shutil.rmtree(work, ignore_errors=True)
-    sizes = sorted(a.sizes)
-    if len(sizes) > 1:
-        print("Cost of one more message between sizes (median difference / message count difference)")
-        for proto, peer in (("POP3", "poplib"), ("IMAP", "imaplib-bulk")):
-            for low, high in zip(sizes, sizes[1:]):
-                t = [(figures[(high, proto)][i] - figures[(low, proto)][i]) / (high - low) * 1e6 for i in (0, 1)]
-                print("  %-4s %6d -> %-6d tarnwick-cli %8.1f us/msg | %-12s %8.1f us/msg | ratio %5.2f"
-                      % (proto, low, high, t[0], peer, t[1], t[0] / t[1] if t[1] else float("nan")))
+            shutil.rmtree(a.work, ignore_errors=True)
+            shutil.rmtree(a.home_root, ignore_errors=True)
+    print_marginal_costs(figures)
 
 
 if __name__ == "__main__":
