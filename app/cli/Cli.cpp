@@ -2,6 +2,7 @@
 
 #include "CliUserInterface.h"
 #include "MailRun.h"
+#include "TerminalText.h"
 #include "core/DataModule.h"
 #include "core/Scramble.h"
 #include "data/TTableError.h"
@@ -173,7 +174,7 @@ int IdentityList(TContext& c, const TParsed&) {
         std::string marks;
         if (t.AsBoolean("default")) marks += "default";
         if (t.AsBoolean("AutoLogin")) marks += marks.empty() ? "autologin" : ",autologin";
-        std::cout << t.AsInteger("id") << '\t' << t.AsString("username") << '\t' << marks << '\n';
+        std::cout << t.AsInteger("id") << '\t' << TerminalText(t.AsString("username")) << '\t' << marks << '\n';
     }
     return kExitOk;
 }
@@ -259,10 +260,10 @@ int AccountAdd(TContext& c, const TParsed& p) {
 int AccountList(TContext& c, const TParsed&) {
     TTable& a = c.dm.cdsAccounts;
     for (a.First(); !a.Eof(); a.Next())
-        std::cout << a.AsInteger("id") << '\t' << a.AsString("description") << '\t' << a.AsString("proto") << '\t'
-                  << a.AsString("host") << '\t' << a.AsString("port") << '\t' << a.AsString("login") << '\t'
-                  << a.AsString("smtp_host") << '\t' << a.AsString("smtp_host_port") << '\t' << a.AsString("email")
-                  << '\n';
+        std::cout << a.AsInteger("id") << '\t' << TerminalText(a.AsString("description")) << '\t'
+                  << a.AsString("proto") << '\t' << TerminalText(a.AsString("host")) << '\t' << a.AsString("port")
+                  << '\t' << TerminalText(a.AsString("login")) << '\t' << TerminalText(a.AsString("smtp_host"))
+                  << '\t' << a.AsString("smtp_host_port") << '\t' << TerminalText(a.AsString("email")) << '\n';
     return kExitOk;
 }
 
@@ -354,7 +355,7 @@ int ListRemove(TContext& c, const TParsed& p) {
 
 int ListList(TContext& c, const TParsed& p) {
     TTable& list = c.List(p.options.at("#group"));
-    for (list.First(); !list.Eof(); list.Next()) std::cout << list.AsString("name") << '\n';
+    for (list.First(); !list.Eof(); list.Next()) std::cout << TerminalText(list.AsString("name")) << '\n';
     return kExitOk;
 }
 
@@ -438,13 +439,16 @@ std::vector<TCommand> Commands() {
         {"check", "", "", "Receive Mail: scan the signed-in identity's accounts and list InBox and DelBox",
          checkOptions, 0, 0, true,
          "Each row: account, sender, subject, size, date; DelBox rows also the action and the reason. "
-         "Nothing changes on the servers.",
+         "Nothing changes on the servers. An account that cannot be scanned is named on standard error with "
+         "the reason, and the exit status is 1.",
          [](TContext& c, const TParsed& p) { return RunCheck(c.dm, p.Has("verbose")); }},
         {"process", "", "", "check, then Process Mail: delete the DelBox messages on their servers",
          processOptions, 0, 0, true,
          "Messages caught with \"kill after error message\" get the error message first, those caught with "
          "\"kill and send header\" have their header forwarded to the account's own address. A message that "
-         "changed on the server since the scan is never deleted. Exit status 1 when a message was kept.",
+         "changed on the server since the scan is never deleted. Each row tells what was really done. Exit status 1 "
+         "when an account could not be scanned or processed (named on standard error), or a message was kept, "
+         "its header not forwarded or its error message not sent.",
          [](TContext& c, const TParsed& p) { return RunProcess(c.dm, p.Has("verbose"), p.Has("dry-run")); }},
         {"identity", "add", "NAME", "make a new identity",
          {}, 1, 1, false,

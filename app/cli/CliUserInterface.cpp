@@ -1,5 +1,7 @@
 #include "CliUserInterface.h"
 
+#include "TerminalText.h"
+
 #include "core/DataModule.h"
 #include "core/IdentityChooser.h"
 
@@ -8,7 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-void CliError(const std::string& text) { std::cerr << "tarnwick-cli: " << text << std::endl; }
+// Messages may quote a server or a file: their control characters never reach the terminal.
+void CliError(const std::string& text) { std::cerr << "tarnwick-cli: " << TerminalLines(text) << std::endl; }
 
 namespace {
 
@@ -62,7 +65,7 @@ std::optional<std::string> ReadSecretLine(int fd, const std::string& prompt) {
 
 TMsgResult TCliUserInterface::MessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
                                          unsigned buttons) {
-    const std::string body = OneText(text);
+    const std::string body = TerminalLines(OneText(text));
     const bool question = (buttons & (mbYes | mbCancel | mbNo)) != 0;
     if (!question) {
         if (icon == TMsgIcon::Information || icon == TMsgIcon::None) {

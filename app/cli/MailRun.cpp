@@ -1,19 +1,26 @@
 #include "MailRun.h"
 
+#include "TerminalText.h"
 #include "complaints/ComplaintForm.h"
 #include "core/DataModule.h"
 #include "core/MailCommands.h"
 #include "filtering/dmfilters.h"
 #include "platform/CodePage.h"
 
+#include <algorithm>
 #include <iostream>
-#include <set>
+#include <map>
 #include <utility>
+#include <vector>
 
 namespace {
 
-// Terminals speak UTF-8; the tables keep the program's code page.
-std::string Out(const std::string& text) { return CodePageToUtf8(text); }
+using TProblem = TMailCommands::TAccountProblem;
+using TOutcome = TMailCommands::TRowOutcome;
+
+// Terminals speak UTF-8; the tables keep the program's code page. Whatever a
+// server or a table holds is printed without its control characters.
+std::string Out(const std::string& text) { return TerminalText(CodePageToUtf8(text)); }
 
 std::string AccountName(TDM& dm, std::int64_t id) {
     const TValue name = dm.cdsAccounts.Lookup("id", id, "description");
@@ -44,12 +51,35 @@ void PrintLog(const TDM& dm) {
         std::cout << "  " << Out(line.Text) << (line.Status.empty() ? "" : "  [" + Out(line.StatusText()) + "]") << '\n';
 }
 
+// Every account that could not be scanned or processed, each once, in the
+// order they went wrong.
+class TProblemList {
+public:
+    void Add(const std::vector<TProblem>& problems) {
+        for (const auto& problem : problems) {
+            const bool known = std::any_of(problems_.begin(), problems_.end(), [&](const TProblem& p) {
+                return p.idaccount == problem.idaccount && p.reason == problem.reason;
+            });
+            if (!known) problems_.push_back(problem);
+        }
+    }
+    bool Empty() const { return problems_.empty(); }
+    void Print() const {
+        for (const auto& problem : problems_)
+            std::cerr << "tarnwick-cli: account \"" << Out(problem.account) << "\": " << Out(problem.reason) << '\n';
+    }
+
+private:
+    std::vector<TProblem> problems_;
+};
+
 // Everything the two commands share: the filter module, the complaint
 // templates and the mail commands on the signed-in module.
 struct TMailRun {
     TFilterDM filters;
     TComplaintForm complaint;
     TMailCommands commands;
+    TProblemList problems;
     explicit TMailRun(TDM& dm) : commands(dm, complaint, &filters) { complaint.LoadTemplates(); }
 };
 
@@ -59,6 +89,7 @@ bool Scan(TDM& dm, TMailRun& run, bool verbose) {
         std::cerr << "tarnwick-cli: Receive Mail did not run\n";
         return false;
     }
+    run.problems.Add(run.commands.AccountProblems());
     PrintBox(dm, run.filters, dm.cdsInBox, "InBox", false);
     PrintBox(dm, run.filters, dm.cdsDelBox, "DelBox", true);
     if (verbose) {
@@ -68,48 +99,87 @@ bool Scan(TDM& dm, TMailRun& run, bool verbose) {
     return true;
 }
 
-const char* WhatHappens(std::int64_t action, bool done) {
-    if (action == 3) return done ? "bounced and deleted" : "would bounce and delete";
-    if (action == 4) return done ? "header forwarded, deleted" : "would forward the header and delete";
-    return done ? "deleted" : "would delete";
+const char* WhatWouldHappen(std::int64_t action) {
+    if (action == 3) return "would bounce and delete";
+    if (action == 4) return "would forward the header and delete";
+    return "would delete";
+}
+
+// What Process Mail really did with one row: each step the row's action asks
+// for, done or not, and why not.
+std::string WhatHappened(const TOutcome& outcome) {
+    std::string text;
+    if (outcome.idaction == 4) text += outcome.forwarded ? "header forwarded, " : "header not forwarded, ";
+    if (outcome.idaction == 3) text += outcome.bounced ? "bounced, " : "not bounced, ";
+    text += outcome.deleted ? "deleted" : "kept";
+    if (!outcome.note.empty()) text += " (" + Out(outcome.note) + ")";
+    return text;
+}
+
+// The rows whose outcome fell short of the plan, counted by what was missed.
+struct TShortfall {
+    int kept = 0, notForwarded = 0, notBounced = 0;
+    void Count(const TOutcome* outcome) {
+        if (!outcome || !outcome->deleted) ++kept;
+        if (outcome && outcome->idaction == 4 && !outcome->forwarded) ++notForwarded;
+        if (outcome && outcome->idaction == 3 && !outcome->bounced) ++notBounced;
+    }
+    bool Any() const { return kept || notForwarded || notBounced; }
+    void Print() const {
+        if (notForwarded) std::cerr << "tarnwick-cli: " << notForwarded << " header(s) were not forwarded\n";
+        if (notBounced) std::cerr << "tarnwick-cli: " << notBounced << " error message(s) were not sent\n";
+        if (kept) std::cerr << "tarnwick-cli: " << kept << " message(s) were not deleted; run with --verbose for the log\n";
+    }
+};
+
+void PrintPlannedRow(const TMailCommands::TPlannedRow& row, const std::string& what) {
+    std::cout << "  " << (row.account.empty() ? "?" : Out(row.account)) << '\t' << '#' << row.messagenum << '\t'
+              << Out(row.from) << '\t' << Out(row.subject) << '\t' << what << '\n';
+}
+
+int Finish(const TMailRun& run) {
+    run.problems.Print();
+    return run.problems.Empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int RunCheck(TDM& dm, bool verbose) {
     TMailRun run(dm);
-    return Scan(dm, run, verbose) ? 0 : 1;
+    if (!Scan(dm, run, verbose)) return 1;
+    return Finish(run);
 }
 
 int RunProcess(TDM& dm, bool verbose, bool dryRun) {
     TMailRun run(dm);
     if (!Scan(dm, run, verbose)) return 1;
     const auto plan = run.commands.PlanProcessMail();
-    if (!dryRun && !plan.empty()) {
-        if (!dm.Actions["ProcessMail"].Execute()) {
-            std::cerr << "tarnwick-cli: Process Mail did not run\n";
-            return 1;
-        }
+    if (dryRun) {
+        std::cout << "Process Mail (dry run: nothing changed on any server)\n";
+        for (const auto& row : plan) PrintPlannedRow(row, WhatWouldHappen(row.idaction));
+        return Finish(run);
     }
-    std::set<std::pair<std::int64_t, std::int64_t>> kept;
-    if (!dryRun)
-        for (dm.cdsDelBox.First(); !dm.cdsDelBox.Eof(); dm.cdsDelBox.Next())
-            kept.emplace(dm.cdsDelBox.AsInteger("idaccount"), dm.cdsDelBox.AsInteger("messagenum"));
-    std::cout << (dryRun ? "Process Mail (dry run: nothing changed on any server)\n" : "Process Mail\n");
+    if (!plan.empty() && !dm.Actions["ProcessMail"].Execute()) {
+        std::cerr << "tarnwick-cli: Process Mail did not run\n";
+        return 1;
+    }
+    run.problems.Add(run.commands.AccountProblems());
+    std::map<std::pair<std::int64_t, std::int64_t>, const TOutcome*> outcomes;
+    for (const auto& outcome : run.commands.ProcessOutcomes())
+        outcomes[{outcome.idaccount, outcome.messagenum}] = &outcome;
+    std::cout << "Process Mail\n";
+    TShortfall shortfall;
     for (const auto& row : plan) {
-        const bool stays = kept.count({row.idaccount, row.messagenum}) != 0;
-        std::cout << "  " << (row.account.empty() ? "?" : Out(row.account)) << '\t' << '#' << row.messagenum << '\t'
-                  << Out(row.from) << '\t' << Out(row.subject) << '\t'
-                  << (dryRun ? WhatHappens(row.idaction, false) : stays ? "kept (see the log)" : WhatHappens(row.idaction, true))
-                  << '\n';
+        const auto found = outcomes.find({row.idaccount, row.messagenum});
+        const TOutcome* outcome = found == outcomes.end() ? nullptr : found->second;
+        PrintPlannedRow(row, outcome ? WhatHappened(*outcome) : "kept (not processed)");
+        shortfall.Count(outcome);
     }
-    if (verbose && !dryRun) {
+    if (verbose) {
         std::cout << "Log\n";
         PrintLog(dm);
     }
-    if (!kept.empty()) {
-        std::cerr << "tarnwick-cli: " << kept.size() << " message(s) were not deleted; run with --verbose for the log\n";
-        return 1;
-    }
-    return 0;
+    const int status = Finish(run);
+    shortfall.Print();
+    return shortfall.Any() ? 1 : status;
 }

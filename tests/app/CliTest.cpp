@@ -163,6 +163,16 @@ TEST_F(TCliTest, FriendsAndBlacklistExchangeText) {
     EXPECT_EQ(dm->cdsBlackList.RecordCount(), 1);
 }
 
+TEST_F(TCliTest, ListedControlCharactersReachNoTerminal) {
+    ASSERT_EQ(Cli({"identity", "add", "anna"}).status, 0);
+    ASSERT_EQ(Cli({"account", "add", "--description", "Work\x1b[2J\tnow", "--login", "x", "--email", "x@y"}).status, 0);
+    WriteFile(home.File("in.txt"), "bell\x07@spam.test\x7f\r\n");
+    ASSERT_EQ(Cli({"blacklist", "import", "in.txt"}).status, 0);
+    const std::string replaced = "\xEF\xBF\xBD";  // U+FFFD
+    EXPECT_EQ(Cli({"account", "list"}).out.rfind("1\tWork" + replaced + "[2J" + replaced + "now\tPOP3\t", 0), 0u);
+    EXPECT_EQ(Cli({"blacklist", "list"}).out, "bell" + replaced + "@spam.test" + replaced + "\n");
+}
+
 TEST_F(TCliTest, FiltersGoOutAndComeBack) {
     const std::string file = "Tarnwick filters\r\nSpam\x07" "1,3\x07" "1\x07-1\x07" "viagra\r\n";
     WriteFile(home.File("filters.txt"), file);

@@ -164,7 +164,7 @@ TEST(CreateMailbox, ProtocolTexts) {
     EXPECT_EQ(typeid(*pop), typeid(TPop3Client));
     EXPECT_EQ(typeid(*plain), typeid(TPop3Client));
     EXPECT_EQ(typeid(*imap), typeid(TIMAP));
-    for (const char* text : {"AOL", "pop3", "imap", "X"}) {
+    for (const char* text : {"pop3", "imap", "X"}) {
         auto box = CreateMailbox(text);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(typeid(*box), typeid(TUnavailableMailbox)) << text;

@@ -1,0 +1,38 @@
+#include "TerminalText.h"
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+bool IsC0OrDel(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+
+// UTF-8 of U+0080 to U+009F: C2 80 to C2 9F.
+bool IsC1At(std::string_view text, std::size_t i) {
+    return static_cast<unsigned char>(text[i]) == 0xC2 && i + 1 < text.size() &&
+           static_cast<unsigned char>(text[i + 1]) >= 0x80 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+}
+
+std::string Replaced(std::string_view text, bool keepLineEnds) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (keepLineEnds && byte == '\n') {
+            out += '\n';
+        } else if (IsC0OrDel(byte)) {
+            out += kReplacement;
+        } else if (IsC1At(text, i)) {
+            out += kReplacement;
+            ++i;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string TerminalText(std::string_view text) { return Replaced(text, false); }
+
+std::string TerminalLines(std::string_view text) { return Replaced(text, true); }
