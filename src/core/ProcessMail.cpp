@@ -175,7 +175,8 @@ void TMailCommands::DoProcessMail() {
             log.Add(Tr("Login_Message", "Login") + " " + mailbox->Username + "@" + mailbox->Host);
             ui.ProcessMessages();
             loggedIn = mailbox->Login();
-            log.Append(loggedIn ? "Ok" : ErrorWord());
+            const std::string security = loggedIn ? mailbox->SecurityText() : std::string();
+            log.Append(!loggedIn ? ErrorWord() : security.empty() ? "Ok" : "Ok (" + security + ")");
             if (loggedIn) mailbox->LoadUniqueIds();
             else
                 AddProblem(account, FailureReason(Tr("Problem.Login", "Sign-in failed"), mailbox->ResultString,

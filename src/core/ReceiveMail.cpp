@@ -9,6 +9,7 @@
 #include "data/TTableError.h"
 #include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"
+#include "mail/TlsSettings.h"
 #include "parsing/TMailMessage.h"
 #include "parsing/TMessaging.h"
 #include "parsing/TextOps.h"
@@ -103,7 +104,8 @@ void TMailCommands::ScanAccount(TScanState& scan) {
                                                mailbox->SocketError()));
         return;
     }
-    log.Append("Ok");
+    const std::string security = mailbox->SecurityText();
+    log.Append(security.empty() ? "Ok" : "Ok (" + security + ")");
     log.Add(Tr("Status_Information", "Status Information"));
     log.ScrollToEnd();
     if (!mailbox->Stat()) {
@@ -245,6 +247,8 @@ std::string FailureReason(const std::string& what, const std::string& serverLine
         case WsaConnRefused: detail = Tr("Problem.Refused", "the connection was refused"); break;
         case WsaHostNotFound: detail = Tr("Problem.HostNotFound", "the server's name was not found"); break;
         case WsaConnReset: detail = Tr("Problem.Closed", "the server closed the connection"); break;
+        // The secure layer names its own reason (certificate, fingerprint, version).
+        case SecureFailure: detail = serverLine; break;
         default: detail = Tr("Problem.Network", "network error") + " " + std::to_string(socketError); break;
     }
     return what + ": " + detail;

@@ -431,17 +431,19 @@ std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, i
     buffer.append(LineBuffer.View().substr(0, take));
     LineBuffer.Consume(take);
     if (buffer.size() >= length) return buffer.size();
-    int receiveBuffer = 0;
-    socklen_t optionLength = sizeof receiveBuffer;
-    if (handle_ < 0 || getsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, &optionLength) != 0 ||
-        receiveBuffer <= 0)
-        receiveBuffer = 1024;
-    std::string chunk(static_cast<std::size_t>(receiveBuffer), '\0');
+    // Read straight into the buffer: clearing a chunk of the receive buffer's
+    // size for every literal cost more than the headers it carried.
+    constexpr std::size_t kTlsRecord = 16 * 1024, kMostAtOnce = 256 * 1024;
+    const auto room = [&buffer](std::size_t want) {
+        buffer.resize(buffer.size() + want);
+        return buffer.data() + buffer.size() - want;
+    };
     while (tls_ && buffer.size() < length) {
-        const std::size_t want = std::min(chunk.size(), length - buffer.size());
-        const std::size_t n = tls_->Read(chunk.data(), want, timeout, LastError);
+        const std::size_t want = std::min(kTlsRecord, length - buffer.size());
+        char* at = room(want);
+        const std::size_t n = tls_->Read(at, want, timeout, LastError);
+        buffer.resize(buffer.size() - want + n);
         if (n == 0) break;
-        buffer.append(chunk.data(), n);
     }
     while (!tls_ && buffer.size() < length) {
         if (!WaitReadable(timeout)) {
@@ -451,8 +453,10 @@ std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, i
         // A readable socket with nothing pending is at its end: read one byte
         // so the close shows as a read of 0.
         std::size_t want = std::max<std::size_t>(PendingBytes(), 1);
-        want = std::min({want, chunk.size(), length - buffer.size()});
-        ssize_t n = ::recv(handle_, chunk.data(), want, 0);
+        want = std::min({want, kMostAtOnce, length - buffer.size()});
+        char* at = room(want);
+        ssize_t n = ::recv(handle_, at, want, 0);
+        buffer.resize(buffer.size() - want + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) {
             LastError = WsaConnReset;
@@ -462,7 +466,6 @@ std::size_t TSocketBase::ReceiveExact(std::string& buffer, std::size_t length, i
             LastError = WsaErrorFromErrno(errno);
             break;
         }
-        buffer.append(chunk.data(), static_cast<std::size_t>(n));
     }
     return buffer.size();
 }
