@@ -179,7 +179,9 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     ui.SetProgress(++progress_, static_cast<int>(mailbox.StatCount));
     ui.ProcessMessages();
 
-    scan.message.RawLines = mailbox.FullResult;
+    // Named now, from the lines the server gave; the parser takes the lines over.
+    std::string identity = MessageIdentityOf(mailbox, number, mailbox.FullResult);
+    scan.message.RawLines = std::move(mailbox.FullResult);
     try {
         scan.message.Parse();
     } catch (...) {
@@ -214,7 +216,7 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     target.SetValue("idaccount", scan.account.id);
     target.SetValue("messagenum", std::int64_t{number});
     target.SetValue("header", headerText);
-    target.SetValue("uid", MessageIdentityOf(mailbox, number, mailbox.FullResult));
+    target.SetValue("uid", std::move(identity));
     target.SetValue("fromaddress", address);
     target.SetValue("idaction", std::int64_t{verdict.byLists ? -1 : verdict.result});
     if (!accepted && !verdict.reason.empty()) target.SetValue("Prichina", verdict.reason);

@@ -37,13 +37,27 @@ TImapClient::TImapClient() : socket_(std::make_unique<TTcpSocket>()) {
 TImapClient::~TImapClient() = default;
 
 std::string TImapClient::SendCommand(const std::string& text) {
+    if (!SendAhead(text)) return {};
+    return CollectReply();
+}
+
+bool TImapClient::SendAhead(const std::string& text) {
+    // A reply still on its way is taken in first, or it would answer this command.
+    if (awaiting_) CollectReply();
     ++TagCounter;
     socket_->SendText("S" + std::to_string(TagCounter) + " " + text + "\r\n");
     if (socket_->LastError != 0) {
         FullResult.clear();
         ResultString.clear();
-        return {};
+        return false;
     }
+    awaiting_ = true;
+    return true;
+}
+
+std::string TImapClient::CollectReply() {
+    if (!awaiting_) return {};
+    awaiting_ = false;
     ReadTaggedReply();
     std::string rest = TextAfter(ResultString, " ");
     return ResultString.find(' ') == std::string::npos ? std::string() : UpperAscii(TextBefore(rest, " "));
@@ -228,6 +242,7 @@ bool TImapClient::Login() {
     uids_.clear();
     tooMany_ = false;
     fetchAwaitingUid_ = 0;
+    awaiting_ = false;
     Preauthenticated = false;
     // Quoting keeps blanks and quotes inside the strings; a line break cannot
     // be quoted and would start a command of its own.
@@ -384,9 +399,16 @@ bool TImapClient::FetchHeaderWithUid(int n, std::vector<std::string>& lines, lon
 }
 
 bool TImapClient::FetchHeadersByUid(int first, int last, std::map<long long, std::vector<std::string>>& headers) {
+    return RequestHeaders(first, last) && CollectHeaders(headers);
+}
+
+bool TImapClient::RequestHeaders(int first, int last) {
+    return SendAhead("FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (UID RFC822.HEADER)");
+}
+
+bool TImapClient::CollectHeaders(std::map<long long, std::vector<std::string>>& headers) {
     headers.clear();
-    const bool ok = SendCommand("FETCH " + std::to_string(first) + ":" + std::to_string(last) +
-                                " (UID RFC822.HEADER)") == "OK";
+    const bool ok = CollectReply() == "OK";
     long long lastUid = 0;
     for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
         if (!IsFetchWithLiteral(FullResult[i])) continue;
@@ -448,6 +470,7 @@ bool TIMAP::Outcome(bool ok) {
 
 bool TIMAP::Login() {
     headers_.clear();
+    aheadFirst_ = 0;
     prefetchLast_ = 0;
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
@@ -535,14 +558,25 @@ bool TIMAP::Dele(int n) {
 }
 
 bool TIMAP::Top(int n, int) {
-    constexpr int kBatch = 256;
+    constexpr int kBatch = 128;
     FullResult.clear();
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
     long long uid = imap_->UidOf(n);
     const bool batch = (uid <= 0 || !headers_.count(uid)) && n <= prefetchLast_;
     if (batch) {
-        imap_->FetchHeadersByUid(n, std::min(prefetchLast_, n + kBatch - 1), headers_);
+        // The range asked for ahead is taken when it starts here; anything
+        // else (a message skipped, the numbering moved) asks anew.
+        const bool ahead = aheadFirst_ == n;
+        aheadFirst_ = 0;
+        const int last = std::min(prefetchLast_, n + kBatch - 1);
+        if (ahead || imap_->RequestHeaders(n, last)) imap_->CollectHeaders(headers_);
+        // The server prepares the next range while this one is classified.
+        const int next = ahead ? aheadLast_ + 1 : last + 1;
+        if (next <= prefetchLast_ && imap_->Socket().Connected()) {
+            aheadLast_ = std::min(prefetchLast_, next + kBatch - 1);
+            if (imap_->RequestHeaders(next, aheadLast_)) aheadFirst_ = next;
+        }
         uid = imap_->UidOf(n);
     }
     if (auto found = headers_.find(uid); uid > 0 && found != headers_.end()) {
@@ -565,6 +599,7 @@ bool TIMAP::Top(int n, int) {
 
 void TIMAP::PrefetchHeaders(int first, int last) {
     headers_.clear();
+    aheadFirst_ = 0;
     prefetchLast_ = first >= 1 && last >= first ? last : 0;
 }
 

@@ -61,6 +61,12 @@ public:
     // Sends one tagged command and reads up to its tagged reply; the reply's
     // status word ("OK", "NO", "BAD"), empty when none arrived.
     std::string SendCommand(const std::string& text);
+    // The same in two halves, so the server works on a reply while we work
+    // on the last one; any other command first takes in what is on its way.
+    bool SendAhead(const std::string& text);
+    std::string CollectReply();
+    bool RequestHeaders(int first, int last);
+    bool CollectHeaders(std::map<long long, std::vector<std::string>>& headers);
     // The lines of the first literal of the last reply.
     void LiteralLines(std::vector<std::string>& lines) const;
 
@@ -102,6 +108,7 @@ private:
     bool tooMany_ = false;
     // A FETCH whose UID may still follow its literal, on the closing line.
     long long fetchAwaitingUid_ = 0;
+    bool awaiting_ = false;  // a command was sent whose reply is not read yet
 };
 
 // An IMAP quoted string: backslash and double quote escaped.
@@ -149,6 +156,8 @@ private:
     // Headers fetched ahead for the Top calls announced by PrefetchHeaders, by UID.
     std::map<long long, std::vector<std::string>> headers_;
     int prefetchLast_ = 0;
+    // The range of headers asked for ahead, whose reply is on its way (0: none).
+    int aheadFirst_ = 0, aheadLast_ = 0;
     // The message whose header the last Top returned: its number then and UID.
     int lastTopNumber_ = 0;
     long long lastTopUid_ = 0;
