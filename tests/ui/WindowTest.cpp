@@ -15,6 +15,8 @@
 #include <QComboBox>
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QSysInfo>
 #include <QFileInfo>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -91,6 +93,19 @@ TEST_F(TWindowTest, FirstStartAsksForAnIdentityAndThenShowsTheMainWindow) {
     EXPECT_FALSE(splashHadOk);
     EXPECT_TRUE(program.MainWindow()->isVisible());
     EXPECT_EQ(program.DataModule()->CurrentUserName, "anna");
+}
+
+// A program that was killed leaves its lock behind; the next start takes it over.
+TEST_F(TWindowTest, TheLockOfAProgramThatIsGoneIsTakenOver) {
+    PrepareDemoHome(home, true);
+    {
+        QFile lock(QString::fromStdString(home) + "/tarnwick.lock");
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write("2147483646\ntarnwick\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+    }
+    TDesktopProgram program;
+    program.SplashMilliseconds = 0;
+    EXPECT_EQ(program.Start(), TDesktopProgram::TStart::SignedIn);
 }
 
 TEST_F(TWindowTest, CancellingTheChooserEndsWithoutTheMainWindow) {
@@ -229,6 +244,19 @@ TEST_F(TMainWindowTest, ALanguageChangeKeepsTheCountsOfTheModes) {
     EXPECT_EQ(Modes().item(0)->text(), german + "(3)");
     EXPECT_EQ(Modes().item(1)->text().indexOf('('), -1);
     main->Translator().ApplyLanguage(LanguageFromName("English"));
+}
+
+// Two programs on one home folder would write the same tables: the second
+// start brings the first to the front and ends.
+TEST_F(TMainWindowTest, ASecondStartBringsTheFirstToTheFront) {
+    main->hide();
+    {
+        TDesktopProgram second;
+        second.SplashMilliseconds = 0;
+        EXPECT_EQ(second.Start(), TDesktopProgram::TStart::AlreadyRunning);
+        EXPECT_EQ(second.MainWindow(), nullptr);
+    }
+    EXPECT_TRUE(WaitFor([&] { return main->isVisible(); }));
 }
 
 TEST_F(TMainWindowTest, ContentsOpensTheShippedGuide) {

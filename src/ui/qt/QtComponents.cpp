@@ -130,14 +130,15 @@ void TQtObjectComponent::SetItemText(int i, const std::string& text) {
 
 }  // namespace
 
-TQtApplicationComponent::TQtApplicationComponent() {
+TQtApplicationComponent::TQtApplicationComponent() : previous_(application) {
     application = this;
     SetApplicationComponent(this);
 }
 
+// A second one (a refused second start, a test) gives the first one back.
 TQtApplicationComponent::~TQtApplicationComponent() {
-    SetApplicationComponent(nullptr);
-    application = nullptr;
+    application = previous_;
+    SetApplicationComponent(previous_);
 }
 
 void TQtApplicationComponent::InsertComponent(TComponent* component) {

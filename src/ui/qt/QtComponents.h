@@ -23,6 +23,7 @@ public:
 
 private:
     std::vector<TComponent*> members_;
+    TQtApplicationComponent* previous_;
 };
 
 // The application component of this program; nullptr before it exists.
