@@ -44,6 +44,11 @@ void TActionList::AttachTo(TComponent& module) {
     for (const auto& action : actions_) components_.push_back(std::make_unique<TActionComponent>(module_, *action));
 }
 
+void TActionList::Detach() {
+    components_.clear();
+    module_ = nullptr;
+}
+
 TAction& TActionList::Add(std::string name, std::string caption, std::string category) {
     actions_.push_back(std::make_unique<TAction>(std::move(name), std::move(caption), std::move(category)));
     if (module_) components_.push_back(std::make_unique<TActionComponent>(module_, *actions_.back()));

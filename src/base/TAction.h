@@ -63,6 +63,9 @@ public:
     // Every action, now and later added, becomes a component of module; the
     // module must outlive the list.
     void AttachTo(TComponent& module);
+    // Lets go of the module (before a module that is a member declared after
+    // the list goes away).
+    void Detach();
 
     TAction& Add(std::string name, std::string caption, std::string category);
     TAction* Find(const std::string& name) const;

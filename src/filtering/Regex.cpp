@@ -507,6 +507,29 @@ bool TRegex::Search(std::size_t from) {
                 }
                 p = at + 1;
             }
+        } else if (!prog.canBeEmpty && prog.firstCount <= 2) {
+            // The next place of each starting byte, found with memchr and kept
+            // until passed, so the subject is read about once per byte.
+            const auto nextOf = [&](unsigned char b, std::int32_t at) {
+                const void* hit = at < n ? std::memchr(s + at, b, n - at) : nullptr;
+                return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : n;
+            };
+            const unsigned char b0 = prog.firstBytes[0], b1 = prog.firstBytes[1];
+            std::int32_t next0 = nextOf(b0, p), next1 = b1 == b0 ? n : nextOf(b1, p);
+            while (true) {
+                const std::int32_t at = std::min(next0, next1);
+                if (at >= n) break;
+                if (m.Run(at)) {
+                    found = true;
+                    p = at;
+                    break;
+                }
+                if (next0 == at) next0 = nextOf(b0, at + 1);
+                if (next1 == at) next1 = nextOf(b1, at + 1);
+            }
+            // Charged as the byte-by-byte scan below charges.
+            if (!found) p = n;
+            m.Charge((n - p) / 16);
         } else if (!prog.canBeEmpty) {
             for (; p < n; ++p) {
                 if (!prog.first[s[p]]) continue;

@@ -814,6 +814,12 @@ void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out) {
     out.canBeEmpty = FirstBytes(parser.nodes, parser.sets, out.fold, root, first);
     out.first = first;
     out.firstCount = static_cast<int>(std::count(first.begin(), first.end(), true));
+    if (!out.canBeEmpty && out.firstCount <= 2) {
+        int found = 0;
+        for (int b = 0; b < 256; ++b)
+            if (first[b]) out.firstBytes[found++] = static_cast<unsigned char>(b);
+        if (found == 1) out.firstBytes[1] = out.firstBytes[0];
+    }
     if (!out.anchored && !out.lineAnchored) out.prefix = LiteralPrefix(parser.nodes, root);
 }
 

@@ -68,6 +68,9 @@ struct TProgram {
     bool canBeEmpty = true;
     TByteSet first{};           // bytes a match can begin with (when !canBeEmpty)
     int firstCount = 256;
+    // With firstCount 1 or 2: those bytes (a letter in both cases, say), so a
+    // search can jump from one to the next instead of looking at every byte.
+    std::array<unsigned char, 2> firstBytes{};
     std::string prefix;         // literal every match begins with (case-sensitive)
 };
 

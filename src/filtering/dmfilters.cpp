@@ -121,7 +121,6 @@ TFilterDM::TFilterDM()
         [this](TLanguage language) { TranslatorLanguageChanged(language); });
 
     SetUpTables();
-    Actions.AttachTo(component_);
     SetUpActions();
     OpenTable(cdsAction, &TFilterDM::AddBuiltInActions);
     OpenTable(cdsFilterCategory, nullptr);
@@ -137,11 +136,14 @@ TFilterDM::TFilterDM()
     dsFilterCategoryDataChange();
     dsExprDataChange();
     engine_ = std::make_unique<TFilter>(*this);
+    // Last: a start refused above must not leave actions on a module that goes first.
+    Actions.AttachTo(component_);
     CurrentModule() = this;
 }
 
 TFilterDM::~TFilterDM() {
     if (CurrentModule() == this) CurrentModule() = nullptr;
+    Actions.Detach();
     engine_.reset();
     // Each table writes its unsaved changes when destroyed.
 }
