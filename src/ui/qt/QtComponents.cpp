@@ -1,6 +1,7 @@
 #include "ui/qt/QtComponents.h"
 
 #include "ui/qt/QtText.h"
+#include "ui/qt/TableModel.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -98,6 +100,13 @@ QStringList TQtObjectComponent::Columns() const {
         for (int i = 0; i < tree->columnCount(); ++i) titles << tree->headerItem()->text(i);
         return titles;
     }
+    // A grid over a table: the model's titles.
+    if (auto* grid = qobject_cast<QTableView*>(o); grid && dynamic_cast<TTableModel*>(grid->model())) {
+        QStringList titles;
+        for (int i = 0; i < grid->model()->columnCount(); ++i)
+            titles << grid->model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+        return titles;
+    }
     return o->property("columns").toStringList();
 }
 
@@ -105,6 +114,10 @@ void TQtObjectComponent::SetColumnText(int i, const std::string& text) {
     QObject* o = object_.data();
     if (auto* tree = qobject_cast<QTreeWidget*>(o)) {
         tree->headerItem()->setText(i, ToQt(text));
+        return;
+    }
+    if (auto* grid = qobject_cast<QTableView*>(o)) {
+        if (auto* model = dynamic_cast<TTableModel*>(grid->model())) model->SetTitle(i, ToQt(text));
         return;
     }
     QStringList titles = Columns();

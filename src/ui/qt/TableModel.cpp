@@ -48,6 +48,11 @@ void TTableModel::SetPictureColumn(const std::string& field, std::function<QIcon
     pictures_[table_.FieldIndex(field)] = std::move(picture);
 }
 
+void TTableModel::SetTitle(int column, const QString& title) {
+    titles_[column] = title;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
 void TTableModel::SetMarkField(const std::string& field) { markField_ = table_.FieldIndex(field); }
 
 int TTableModel::DisplayWidth(int column) const { return table_.Fields()[FieldOf(column)].displayWidth; }
@@ -80,6 +85,7 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= static_cast<int>(columns_.size()))
         return QAbstractTableModel::headerData(section, orientation, role);
+    if (const auto title = titles_.find(section); title != titles_.end()) return title->second;
     return ToQt(table_.Fields()[FieldOf(section)].displayLabel);
 }
 

@@ -29,6 +29,8 @@ public:
     int ColumnOf(const std::string& field) const;
     // A column that shows a picture for its value instead of text.
     void SetPictureColumn(const std::string& field, std::function<QIcon(const TValue&)> picture);
+    // A column title other than the field's label (a translation).
+    void SetTitle(int column, const QString& title);
     // Rows whose boolean field is true are drawn grey with white text.
     void SetMarkField(const std::string& field);
     // The width the field asks for, in characters.
@@ -39,6 +41,7 @@ private:
     void TableChanged(int change);
     std::vector<int> columns_;
     std::map<int, std::function<QIcon(const TValue&)>> pictures_;
+    std::map<int, QString> titles_;
     int markField_ = -1;
     TTable& table_;
     int subscription_ = 0;
