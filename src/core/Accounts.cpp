@@ -173,7 +173,9 @@ void TDM::TimerTimer() {
     // "ProcessMail", added by their own files. Executing applies their
     // availability rules, so Process Mail runs only when there is work.
     if (TAction* scan = Actions.Find("ReceiveIdentityMail")) scan->Execute();
-    if (TAction* process = Actions.Find("ProcessMail")) process->Execute();
+    TAction* process = Actions.Find("ProcessMail");
+    const bool processed = process && process->Execute();
+    if (AfterTimedRun) AfterTimedRun(processed);
 }
 
 // ---------------------------------------------------------------- mail client

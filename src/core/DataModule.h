@@ -117,6 +117,8 @@ public:
     // processing's own files (ReceiveMail.cpp, ProcessMail.cpp); until they
     // exist a tick does nothing.
     void TimerTimer();
+    // After each run of the timer: whether Process Mail ran in it.
+    std::function<void(bool processed)> AfterTimedRun;
 
     // ------------------------------------------------------------ mail client
     // True (after telling the user) when a registered mail client runs.

@@ -259,6 +259,18 @@ TEST_F(TMainWindowTest, ASecondStartBringsTheFirstToTheFront) {
     EXPECT_TRUE(WaitFor([&] { return main->isVisible(); }));
 }
 
+TEST_F(TMainWindowTest, ATimedRunLeavesANoteOnlyWhileTheWindowWaitsInTheTray) {
+    std::vector<QString> notes;
+    main->ShowTrayMessage = [&](const QString& text) { notes.push_back(text); };
+    main->NoteTimedRun("2 deleted, 0 kept");  // the window is open
+    main->TrayAvailable = [] { return true; };
+    main->showMinimized();
+    ASSERT_TRUE(WaitFor([&] { return !main->isVisible(); }));
+    main->NoteTimedRun("");  // nothing to do
+    main->NoteTimedRun("2 deleted, 1 kept");
+    EXPECT_EQ(notes, (std::vector<QString>{"2 deleted, 1 kept"}));
+}
+
 TEST_F(TMainWindowTest, ContentsOpensTheShippedGuide) {
     QString opened;
     main->OpenHelpFile = [&](const QString& file) { opened = file; };

@@ -230,6 +230,7 @@ void TAntiSpamWindow::BuildTray() {
     trayMenu_->addSeparator();
     connect(Named(trayMenu_->addAction("E&xit"), "Exit2"), &QAction::triggered, this, &QWidget::close);
     tray_->setContextMenu(trayMenu_);
+    ShowTrayMessage = [this](const QString& text) { tray_->showMessage("Tarnwick", text); };
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) RestoreFromTray();
     });
@@ -273,6 +274,12 @@ void TAntiSpamWindow::SetProgress(int position, int maximum) {
 void TAntiSpamWindow::SetStatusCaption(const std::string& caption) {
     setWindowTitle(ToQt(caption));
     if (tray_) tray_->setToolTip(windowTitle());
+}
+
+void TAntiSpamWindow::NoteTimedRun(const std::string& summary) {
+    // A user who left Tarnwick in the tray learns that it worked.
+    if (summary.empty() || isVisible() || !tray_ || !tray_->isVisible()) return;
+    ShowTrayMessage(ToQt(summary));
 }
 
 void TAntiSpamWindow::ShowAbout() {

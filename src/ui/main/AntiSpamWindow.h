@@ -48,6 +48,10 @@ public:
     // Where "&Contents" looks for the help, in order.
     std::vector<QString> HelpFolders;
 
+    // A note in the tray after a timed run, only while the window waits there.
+    void NoteTimedRun(const std::string& summary);
+    std::function<void(const QString& text)> ShowTrayMessage;
+
     QSystemTrayIcon* TrayIcon() const { return tray_; }
     void RestoreFromTray();
     void ShowAbout();

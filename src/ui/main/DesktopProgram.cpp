@@ -4,6 +4,7 @@
 #include "complaints/ComplaintForm.h"
 #include "core/DataModule.h"
 #include "core/MailCommands.h"
+#include "core/RunSummary.h"
 #include "data/TTableError.h"
 #include "filtering/dmfilters.h"
 #include "integration/Connections.h"
@@ -149,6 +150,10 @@ void TDesktopProgram::WireUserInterface() {
         if (visible) status->raise();
     };
     ui.OnCloseMainWindow = [main] { main->close(); };
+    TMailCommands* commands = commands_.get();
+    dm_->AfterTimedRun = [main, commands](bool processed) {
+        if (processed) main->NoteTimedRun(ProcessSummary(commands->ProcessOutcomes()));
+    };
     TBoxFrame* inBox = inBox_;
     TBoxFrame* delBox = delBox_;
     ui.OnBoxesRefilled = [inBox] { inBox->RebuildTabs(); };
