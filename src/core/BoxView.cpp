@@ -3,7 +3,7 @@
 #include "base/Tr.h"
 #include "base/UserInterface.h"
 #include "core/DataModule.h"
-#include "core/ModeCaption.h"
+#include "core/MailCommands.h"
 #include "core/SenderLists.h"
 #include "parsing/TextOps.h"
 
@@ -28,11 +28,6 @@ private:
 
 }  // namespace
 
-std::string RowSenderAddress(TTable& box) {
-    const std::string address = box.FieldIndex("fromaddress") >= 0 ? box.AsString("fromaddress") : std::string();
-    return address.empty() ? AddressOf(box.AsString("from")) : address;
-}
-
 TBoxView::TBoxView(TDM& dm, TKind kind)
     : dm_(dm), kind_(kind), box_(kind == TKind::InBox ? dm.cdsInBox : dm.cdsDelBox) {
     const auto add = [this](const char* name, const char* caption, std::function<void()> run) {
@@ -54,10 +49,10 @@ TBoxView::TBoxView(TDM& dm, TKind kind)
     }
     // A command on the current row must not run while rows are ticked, even
     // when executed directly: its availability rule sees the ticks too.
-    const char* singleRow[] = {"AddToFilter", "RetrieveBody", "Complain"};
-    const char* delSingleRow[] = {"DelRetrieveBody", "DelBoxComplain"};
-    for (const char* name : kind_ == TKind::InBox ? std::vector<const char*>(std::begin(singleRow), std::end(singleRow))
-                                                  : std::vector<const char*>(std::begin(delSingleRow), std::end(delSingleRow)))
+    const std::vector<const char*> singleRow = kind_ == TKind::InBox
+                                                   ? std::vector<const char*>{"AddToFilter", "RetrieveBody", "Complain"}
+                                                   : std::vector<const char*>{"DelRetrieveBody", "DelBoxComplain"};
+    for (const char* name : singleRow)
         if (TAction* action = dm_.Actions.Find(name))
             action->OnUpdate = [prior = action->OnUpdate, this](TAction& a) {
                 if (prior) prior(a);
@@ -279,5 +274,4 @@ void TBoxView::DataChanged() {
         for (const char* name : {"ProcessMail", "RunMailClient"})
             if (TAction* action = dm_.Actions.Find(name)) action->Update();
     }
-    if (ModeCaption && SetModeCaption) SetModeCaption(CountedModeCaption(ModeCaption(), box_.RecordCount()));
 }

@@ -54,11 +54,8 @@ public:
 
     // SelectedCount from the ticked rows the view shows.
     void RecountTicks();
-    // The availability rules and the mode caption after a change of the box.
+    // The availability rules after a change of the box.
     void DataChanged();
-    // The mode caption the main window shows (count replaced, never repeated).
-    std::function<std::string()> ModeCaption;
-    std::function<void(const std::string&)> SetModeCaption;
 
 private:
     void MoveCurrentRow(TTable& target);
@@ -72,7 +69,3 @@ private:
     bool ascending_ = true;
     int subscription_ = 0;
 };
-
-// The sender address of the current row of a box: the undecoded header's
-// address where the scan kept it, else the address in the displayed From.
-std::string RowSenderAddress(TTable& box);

@@ -10,6 +10,7 @@
 #include "mail/Mailbox.h"
 #include "mail/TlsAccount.h"
 #include "parsing/TMailMessage.h"
+#include "parsing/TextOps.h"
 #include "parsing/TMessaging.h"
 
 TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filters)
@@ -82,6 +83,11 @@ void RememberTlsUsed(TTable& accounts, std::int64_t id, bool outgoing) {
         }
     }
     accounts.GotoBookmark(standing);
+}
+
+std::string RowSenderAddress(TTable& box) {
+    const std::string address = box.AsString("fromaddress");
+    return address.empty() ? AddressOf(box.AsString("from")) : address;
 }
 
 TAccountValues TMailCommands::CurrentAccount() const { return AccountValuesOf(dm_.cdsAccounts); }

@@ -130,6 +130,10 @@ TAccountValues AccountValuesOf(TTable& accounts);
 // row the user is editing alone, and the table on the row it stood on.
 void RememberTlsUsed(TTable& accounts, std::int64_t id, bool outgoing);
 
+// The sender address of the current row of InBox or DelBox: the address of the
+// undecoded From value where the scan kept it, else the one in the displayed From.
+std::string RowSenderAddress(TTable& box);
+
 // Why a mailbox or SMTP step failed, for the user: the server's answer, or
 // what the connection did (refused, timed out, closed).
 std::string FailureReason(const std::string& what, const std::string& serverLine, int socketError);

@@ -32,13 +32,6 @@ std::vector<TTable::TBookmark> RowsByAccount(TTable& box) {
     return rows;
 }
 
-// The sender of a row as the header gave it; rows from before the address
-// was kept fall back to the displayed From.
-std::string SenderAddress(TTable& box) {
-    const std::string address = box.AsString("fromaddress");
-    return address.empty() ? AddressOf(box.AsString("from")) : address;
-}
-
 }  // namespace
 
 std::vector<std::string> FilteredHeaderCopy(const std::string& header) {
@@ -101,7 +94,7 @@ void TMailCommands::ForwardFilteredHeaders() {
             if (outcome.note.empty()) outcome.note = Tr("Outcome.NotForwarded", "the header was not forwarded");
             continue;
         }
-        const bool sent = smtp.MailFrom(SenderAddress(box), 0) &&
+        const bool sent = smtp.MailFrom(RowSenderAddress(box), 0) &&
                           smtp.RcptTo(account.login + "@" + account.host) &&
                           smtp.SendData(FilteredHeaderCopy(box.AsString("header")));
         outcome.forwarded = sent;
@@ -194,7 +187,6 @@ void TMailCommands::DoProcessMail() {
     }
     if (mailbox && loggedIn) signOff();
     ui.ResetSelectionCounts(false, true);
-    for (const auto& changed : dm_.ViewChangeHandlers) changed();
     ui.ShowRetrievalStatus(false);
 }
 
@@ -236,7 +228,7 @@ bool TMailCommands::DeleteRow(TPop3Client& mailbox, const TAccountValues& accoun
             for (size_t i = 0; i < mailbox.FullResult.size(); ++i) text += (i ? "\r\n" : "") + mailbox.FullResult[i];
             complaint_.MessageText = text;
             sent = complaint_.SendErrorMessage(account, box.AsString("from"), MessageDateText(box.AsDateTime("date")),
-                                               SenderAddress(box));
+                                               RowSenderAddress(box));
             if (!sent) {
                 // Not tried again for this account's further rows: each try may wait the whole timeout.
                 failedBounces_.insert(account.id);

@@ -316,24 +316,6 @@ bool TImapClient::FetchHeader(int n, std::vector<std::string>& lines) {
     return ok;
 }
 
-bool TImapClient::FetchHeaders(int first, int last, std::map<int, std::vector<std::string>>& headers) {
-    headers.clear();
-    const bool ok = SendCommand("FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (RFC822.HEADER)") == "OK";
-    long long lastNumber = -1;
-    for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
-        const std::string& line = FullResult[i];
-        if (!StartsWith(line, "* ") || line.empty() || line.back() != '}') continue;
-        const long long n = ParseDecimal(TextBefore(std::string_view(line).substr(2), " "), -1);
-        if (n >= first && n <= last) headers[static_cast<int>(n)] = SplitLines(FullResult[i + 1]);
-        lastNumber = n;
-        ++i;
-    }
-    // A reply that broke off may have cut the last header short; on its own
-    // that message's fetch would have failed, so it is not taken.
-    if (ResultString.empty() && lastNumber >= first) headers.erase(static_cast<int>(lastNumber));
-    return ok;
-}
-
 long long TImapClient::FetchSize(int n) {
     if (SendCommand("FETCH " + std::to_string(n) + " (RFC822.SIZE)") != "OK") return -1;
     for (const std::string& raw : FullResult) {
@@ -646,7 +628,8 @@ bool TIMAP::Uidl(int n) {
         ResultString = "+OK";
         return true;
     }
-    const std::string id = UniqueId(n).empty() && KnownUid(n) <= 0 ? std::string() : UniqueId(n);
+    if (UniqueId(n).empty()) KnownUid(n);
+    const std::string id = UniqueId(n);
     if (id.empty()) return Outcome(false);
     FullResult.push_back(std::to_string(n) + " " + id);
     Outcome(true);

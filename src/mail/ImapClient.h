@@ -32,8 +32,6 @@ public:
     bool ClearDeleted(int n);
     bool FetchMessage(int n, std::vector<std::string>& lines);
     bool FetchHeader(int n, std::vector<std::string>& lines);
-    // The headers of messages first..last in one command, by number.
-    bool FetchHeaders(int first, int last, std::map<int, std::vector<std::string>>& headers);
     // The size of message n, or -1.
     long long FetchSize(int n);
     // The UID of message n, or -1.

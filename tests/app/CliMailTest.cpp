@@ -17,7 +17,7 @@ namespace {
 
 using TRun = TCliRun;
 
-struct TAccountSpec {
+struct TAccountSetup {
     std::string description, port, login, password;
     std::string proto = "POP3";
     std::string smtpPort = "";  // empty: the capturing SMTP server
@@ -72,13 +72,13 @@ protected:
 
     void AddIdentity() { ASSERT_EQ(Cli({"identity", "add", "anna"}).status, 0); }
 
-    void AddAccount(const TAccountSpec& spec) {
-        const TRun added = Cli({"account", "add", "--description", spec.description, "--proto", spec.proto, "--host",
-                                servers->Host, "--port", spec.port, "--login", spec.login, "--email",
+    void AddAccount(const TAccountSetup& account) {
+        const TRun added = Cli({"account", "add", "--description", account.description, "--proto", account.proto, "--host",
+                                servers->Host, "--port", account.port, "--login", account.login, "--email",
                                 "anna@example.test", "--smtp-host", servers->Host, "--smtp-port",
-                                spec.smtpPort.empty() ? servers->SmtpPort : spec.smtpPort, "--account-password-fd",
+                                account.smtpPort.empty() ? servers->SmtpPort : account.smtpPort, "--account-password-fd",
                                 "0"},
-                               spec.password + "\n");
+                               account.password + "\n");
         ASSERT_EQ(added.status, 0) << added.err;
     }
 
@@ -147,7 +147,7 @@ TEST_F(TCliMailTest, AccountsThatCannotBeReachedAreNamedWithTheirReasonAndFail) 
     AddIdentity();
     AddAccount({"Work", servers->Pop3Port, good.User(), good.Password()});
     const struct {
-        TAccountSpec account;
+        TAccountSetup account;
         const char* reason;
     } broken[] = {
         {{"Nobody listens", ClosedPort(), other.User(), other.Password()}, "the connection was refused"},

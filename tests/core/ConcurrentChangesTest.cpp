@@ -23,11 +23,11 @@ protected:
         other.Password = box.Password();
         ASSERT_TRUE(other.Login());
         ASSERT_TRUE(other.SelectMailbox("INBOX"));
-        std::map<int, std::vector<std::string>> headers;
-        ASSERT_TRUE(other.FetchHeaders(1, static_cast<int>(other.SelectedExists), headers));
-        for (const auto& [number, lines] : headers)
+        std::map<long long, std::vector<std::string>> headers;
+        ASSERT_TRUE(other.FetchHeadersByUid(1, static_cast<int>(other.SelectedExists), headers));
+        for (const auto& [uid, lines] : headers)
             if (std::find(lines.begin(), lines.end(), "Subject: " + subject) != lines.end()) {
-                ASSERT_TRUE(other.StoreDeleted(number));
+                ASSERT_TRUE(other.UidStoreDeleted(uid));
                 ASSERT_EQ(other.SendCommand("EXPUNGE"), "OK");
             }
         other.Logout();

@@ -78,11 +78,7 @@ bool TDesktopProgram::ClaimHomeFolder() {
     QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] {
         while (QLocalSocket* other = server_->nextPendingConnection()) {
             QObject::connect(other, &QLocalSocket::disconnected, other, &QObject::deleteLater);
-            if (main_ && main_->isVisible()) {
-                main_->RestoreFromTray();
-            } else if (main_ && dm_ && !dm_->NotLoggedIn) {
-                main_->RestoreFromTray();
-            }
+            if (main_ && dm_ && !dm_->NotLoggedIn) main_->RestoreFromTray();
         }
     });
     return true;

@@ -1,9 +1,9 @@
 #include "ui/settings/ChangePasswordForm.h"
 
 #include "core/DataModule.h"
+#include "ui/qt/DialogButtons.h"
 #include "ui/qt/QtText.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,15 +28,7 @@ TChangePasswordForm::TChangePasswordForm(QWidget* parent) : QDialog(parent), com
     form->addRow(label1_, password1_);
     form->addRow(label2_, password2_);
     layout->addLayout(form);
-    auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    ok->setObjectName("OKBtn");
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton("Cancel", QDialogButtonBox::RejectRole);
-    cancel->setObjectName("CancelBtn");
-    connect(ok, &QPushButton::clicked, this, &TChangePasswordForm::OkClicked);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    connect(AddOkCancel(*this, *layout), &QPushButton::clicked, this, &TChangePasswordForm::OkClicked);
     language_ = component_.Translator().OnLanguageChanged.Subscribe([this](TLanguage) { Retranslate(); });
     component_.Loaded();
 }

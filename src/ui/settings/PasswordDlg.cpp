@@ -1,9 +1,9 @@
 #include "ui/settings/PasswordDlg.h"
 
 #include "core/IdentityChooser.h"
+#include "ui/qt/DialogButtons.h"
 #include "ui/qt/QtText.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,15 +40,7 @@ TPasswordDlg::TPasswordDlg(QWidget* parent) : QDialog(parent), component_(*this)
     form->addRow(Label(this, "Label2", "Password:"), password_);
     form->addRow(Label(this, "Label3", "Repeat password:"), repeat_);
     layout->addLayout(form);
-    auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    ok->setObjectName("OKBtn");
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton("Cancel", QDialogButtonBox::RejectRole);
-    cancel->setObjectName("CancelBtn");
-    connect(ok, &QPushButton::clicked, this, &TPasswordDlg::OkClicked);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    connect(AddOkCancel(*this, *layout), &QPushButton::clicked, this, &TPasswordDlg::OkClicked);
     component_.Loaded();
 }
 
