@@ -132,8 +132,7 @@ void TMailCommands::RetrieveBody(TTable& box) {
             const int number = LocateMessage(*mailbox, static_cast<int>(box.AsInteger("messagenum")), box.AsString("uid"));
             if (number > 0 && mailbox->Retr(number)) message.RawLines = mailbox->FullResult;
         }
-        std::string text;
-        for (const auto& line : TMessaging().HeaderLines(message)) text += line + "\r\n";
+        std::string text = TMessaging().HeaderText(message);
         text += "\n\r";
         box.Edit();
         box.SetValue("header", text);

@@ -191,8 +191,7 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     if (header.CustomValue("X-Tarnwick") == "Filtered") return true;
 
     const bool attachment = CodePageSameText(TextBefore(header.CustomValue("Content-Type"), ";"), "multipart/mixed");
-    std::string headerText;
-    for (const auto& decoded : scan.messaging.HeaderLines(scan.message)) headerText += decoded + "\r\n";
+    std::string headerText = scan.messaging.HeaderText(scan.message);
     // From the undecoded value: an encoded word in the display name could pose as the address.
     const std::string& address = header.FromAddress;
 

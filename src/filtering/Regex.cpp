@@ -142,7 +142,67 @@ struct TRegex::TImpl {
     }
 
     bool Run(std::int32_t start);
+    bool RunHeaderField(std::int32_t start);
+    bool Holds(const std::string& literal, bool folded, std::int32_t from) const;
 };
+
+// The header-field shape "^Name:(.*)(\r\n\s+(.*))*" at a line start: the name,
+// the rest of the line, then every continuation that a CR LF and white space
+// begin. The greedy program takes the same path and never backtracks out of
+// it, since nothing follows the loop; the groups end up as its would.
+bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
+    const std::string& name = prog.fieldName;
+    const std::int32_t len = static_cast<std::int32_t>(name.size());
+    if (n - start < len) return false;
+    for (std::int32_t k = 0; k < len; ++k) {
+        const unsigned char c = s[start + k];
+        if ((prog.fieldFolded ? prog.fold[c] : c) != static_cast<unsigned char>(name[k])) return false;
+    }
+    auto restOfLine = [&](std::int32_t p) {
+        while (p < n && s[p] != '\r' && s[p] != '\n') ++p;
+        return p;
+    };
+    auto isSpace = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
+    std::fill(caps, caps + kSlots, -1);
+    std::int32_t p = restOfLine(start + len);
+    caps[2] = start + len;
+    caps[3] = p;
+    while (p + 2 < n && s[p] == '\r' && s[p + 1] == '\n' && isSpace(s[p + 2])) {
+        caps[4] = p;
+        p += 3;
+        while (p < n && isSpace(s[p])) ++p;
+        caps[6] = p;
+        p = restOfLine(p);
+        caps[5] = caps[7] = p;
+    }
+    caps[0] = start;
+    caps[1] = p;
+    Charge(1 + (p - start) / 16);
+    return true;
+}
+
+// Whether the literal occurs in the subject from position from on. The
+// places of its first byte (in either case when folded) are found with memchr.
+bool TRegex::TImpl::Holds(const std::string& literal, bool folded, std::int32_t from) const {
+    const std::int32_t len = static_cast<std::int32_t>(literal.size());
+    if (from + len > n) return false;
+    if (!folded) return memmem(s + from, n - from, literal.data(), literal.size()) != nullptr;
+    const auto nextOf = [&](unsigned char b, std::int32_t at) {
+        const void* hit = at < n ? std::memchr(s + at, b, n - at) : nullptr;
+        return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : n;
+    };
+    const unsigned char b0 = prog.requiredStarts[0], b1 = prog.requiredStarts[1];
+    std::int32_t next0 = nextOf(b0, from), next1 = b1 == b0 ? n : nextOf(b1, from);
+    for (;;) {
+        const std::int32_t at = std::min(next0, next1);
+        if (at + len > n) return false;
+        std::int32_t k = 1;
+        while (k < len && prog.fold[s[at + k]] == static_cast<unsigned char>(literal[k])) ++k;
+        if (k == len) return true;
+        if (next0 == at) next0 = nextOf(b0, at + 1);
+        if (next1 == at) next1 = nextOf(b1, at + 1);
+    }
+}
 
 bool TRegex::TImpl::Run(std::int32_t start) {
     const TInst* code = prog.code.data();
@@ -461,6 +521,10 @@ bool TRegex::Search(std::size_t from) {
     };
 
     try {
+        if (!prog.required.empty() && prog.fieldName.empty() && !m.Holds(prog.required, prog.requiredFolded, p)) {
+            m.Charge((n - p) / 16);
+            return finish(false);
+        }
         if (prog.anchored) {
             found = p == 0 && worth(0) && m.Run(0);
         } else if (prog.lineAnchored) {
@@ -471,7 +535,7 @@ bool TRegex::Search(std::size_t from) {
                 return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : n;
             };
             while (p <= n) {
-                if (m.IsLineStart(p) && worth(p) && m.Run(p)) {
+                if (m.IsLineStart(p) && worth(p) && (prog.fieldName.empty() ? m.Run(p) : m.RunHeaderField(p))) {
                     found = true;
                     break;
                 }

@@ -746,6 +746,48 @@ std::string LiteralPrefix(const std::vector<TNode>& nodes, int n) {
     return prefix;
 }
 
+// The longest run of plain characters, all of one case mode, in the top-level
+// sequence: every match must hold it.
+void RequiredLiteral(const std::vector<TNode>& nodes, int n, const std::array<unsigned char, 256>& fold,
+                     std::string& out, bool& folded) {
+    const TNode* node = &nodes[n];
+    while (node->kind == NGroup) node = &nodes[node->kids[0]];
+    if (node->kind != NConcat) return;
+    std::string run;
+    bool runFolded = false;
+    auto close = [&] {
+        if (run.size() > out.size()) {
+            out = run;
+            folded = runFolded;
+        }
+        run.clear();
+    };
+    for (const int k : node->kids) {
+        const TNode& kid = nodes[k];
+        if (kid.kind != NChar) {
+            close();
+            continue;
+        }
+        if (!run.empty() && kid.icase != runFolded) close();
+        runFolded = kid.icase;
+        run.push_back(static_cast<char>(kid.icase ? fold[kid.ch] : kid.ch));
+    }
+    close();
+    if (out.size() < 2) out.clear();
+}
+
+// "Name:" of a pattern "^Name:(.*)(\r\n\s+(.*))*", or empty text.
+std::string HeaderFieldName(std::string_view pattern, unsigned flags) {
+    static constexpr std::string_view kTail = "(.*)(\\r\\n\\s+(.*))*";
+    if ((flags & (kFlagM | kFlagG)) != (kFlagM | kFlagG) || (flags & (kFlagS | kFlagX)) != 0) return {};
+    if (pattern.size() <= kTail.size() + 1 || pattern.front() != '^' || !pattern.ends_with(kTail)) return {};
+    const std::string_view name = pattern.substr(1, pattern.size() - 1 - kTail.size());
+    static constexpr std::string_view kMeta = "^$.[()|?+*\\{]}";
+    for (const char c : name)
+        if (kMeta.find(c) != std::string_view::npos) return {};
+    return std::string(name);
+}
+
 std::array<unsigned char, 256> FoldTable() {
     // Union of each byte with its upper and lower case, smallest byte as the
     // representative, so that folding is an equivalence.
@@ -821,6 +863,23 @@ void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out) {
         if (found == 1) out.firstBytes[1] = out.firstBytes[0];
     }
     if (!out.anchored && !out.lineAnchored) out.prefix = LiteralPrefix(parser.nodes, root);
+    RequiredLiteral(parser.nodes, root, out.fold, out.required, out.requiredFolded);
+    if (out.requiredFolded) {
+        // A letter has at most two cases in a one-byte code page; a fold class
+        // of more bytes is not searched for.
+        int found = 0;
+        for (int b = 0; b < 256; ++b)
+            if (out.fold[b] == static_cast<unsigned char>(out.required[0])) {
+                if (found < 2) out.requiredStarts[found] = static_cast<unsigned char>(b);
+                ++found;
+            }
+        if (found == 1) out.requiredStarts[1] = out.requiredStarts[0];
+        if (found > 2) out.required.clear();
+    }
+    out.fieldName = HeaderFieldName(pattern, flags);
+    out.fieldFolded = (flags & kFlagI) != 0;
+    if (out.fieldFolded)
+        for (char& c : out.fieldName) c = static_cast<char>(out.fold[static_cast<unsigned char>(c)]);
 }
 
 }  // namespace regex_internal

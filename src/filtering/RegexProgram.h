@@ -72,6 +72,18 @@ struct TProgram {
     // search can jump from one to the next instead of looking at every byte.
     std::array<unsigned char, 2> firstBytes{};
     std::string prefix;         // literal every match begins with (case-sensitive)
+    // A literal every match holds somewhere (folded when requiredFolded): a
+    // subject without it is refused in one pass instead of being tried at
+    // every position.
+    std::string required;
+    bool requiredFolded = false;
+    std::array<unsigned char, 2> requiredStarts{};  // the bytes that fold to its first
+
+    // Header-field patterns ("^Name:(.*)(\r\n\s+(.*))*" under m and g, s off)
+    // are matched by a direct scan of the line; fieldName holds "Name:" (folded
+    // when fieldFolded), empty for every other pattern.
+    std::string fieldName;
+    bool fieldFolded = false;
 };
 
 // Throws TRegexError for a bad pattern.

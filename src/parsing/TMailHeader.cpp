@@ -36,13 +36,14 @@ std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t&
     std::string line = lines[index++];
     if (line.empty()) return line;
     while (index + 1 < lines.size()) {
-        std::string next = lines[index];
-        if (next.empty()) break;
-        for (char& c : next)
-            if (c == '\t') c = ' ';
-        if (next[0] != ' ') break;
+        const std::string& next = lines[index];
+        if (next.empty() || (next[0] != ' ' && next[0] != '\t')) break;
+        // Tabs read as blanks; blanks and controls around the piece go.
+        std::size_t begin = 0, end = next.size();
+        while (begin < end && static_cast<unsigned char>(next[begin]) <= ' ') ++begin;
+        while (end > begin && static_cast<unsigned char>(next[end - 1]) <= ' ') --end;
         line += ' ';
-        line += TrimText(next);
+        for (std::size_t k = begin; k < end; ++k) line += next[k] == '\t' ? ' ' : next[k];
         ++index;
     }
     return line;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <string>
 #include <vector>
 
@@ -138,6 +140,41 @@ TEST(RegexTest, FieldPatternTakesContinuationLines) {
     EXPECT_EQ(re.Match(2), "\r\n there");
     EXPECT_EQ(re.Match(3), "there");
     EXPECT_FALSE(re.ExecNext());
+}
+
+// Header-field patterns are matched by a direct scan. Adding an empty group
+// at the end changes no match but takes the general matcher, so the two must
+// agree on every match and group of random headers, line breaks of every kind
+// and blank continuation lines included.
+TEST(RegexTest, HeaderFieldScanAgreesWithTheGeneralMatcher) {
+    const char* const names[] = {"^Subject:", "^To: ", "^ X-Sieve:"};
+    const char* const modifiers[] = {"mgi-r-s", "mg-i-r-s"};
+    static const char alphabet[] = "SsuUbBjJeEcCtT:: \t\r\n\r\nxX\fToO-";
+    std::mt19937 rng(7u);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    for (int iteration = 0; iteration < 20000; ++iteration) {
+        const std::string name = names[pick(3)];
+        const char* mods = modifiers[pick(2)];
+        const std::string tail = "(.*)(\\r\\n\\s+(.*))*";
+        TRegex fast(name + tail, mods), general(name + tail + "()", mods);
+        std::string subject;
+        const int pieces = pick(6);
+        for (int k = 0; k < pieces; ++k) {
+            if (pick(3) == 0) subject += name.substr(1);
+            for (int len = pick(6); len > 0; --len) subject.push_back(alphabet[pick(sizeof alphabet - 1)]);
+        }
+        bool a = fast.Exec(subject), b = general.Exec(subject);
+        for (int match = 0; match < 6; ++match) {
+            ASSERT_EQ(a, b) << "subject \"" << subject << "\" pattern " << name << " " << mods;
+            if (!a) break;
+            for (int g = 0; g <= 3; ++g)
+                ASSERT_EQ(std::make_pair(fast.MatchPos(g), fast.MatchLen(g)),
+                          std::make_pair(general.MatchPos(g), general.MatchLen(g)))
+                    << "group " << g << " of match " << match << " in \"" << subject << "\"";
+            a = fast.ExecNext();
+            b = general.ExecNext();
+        }
+    }
 }
 
 TEST(RegexTest, ExecNextWalksAllMatchesAndStepsOverEmptyOnes) {
@@ -348,6 +385,13 @@ TEST(RegexTest, StepBudgetStopsCatastrophicBacktracking) {
     quadratic.SetStepBudget(100000);
     const std::string many(200000, 'a');
     EXPECT_THROW(quadratic.Exec(many), TRegexError);
+    // A literal that every match needs and the subject lacks ends the search
+    // before any backtracking, in either case mode.
+    for (const char* modifiers : {"-i", "i"}) {
+        TRegex needsLiteral("(a|aa)+XY", modifiers);
+        EXPECT_FALSE(needsLiteral.Exec(subject)) << modifiers;
+        EXPECT_TRUE(needsLiteral.Exec("aaxy") == (modifiers[0] == 'i')) << modifiers;
+    }
 }
 
 TEST(RegexTest, BuiltInPatternsStayInsideTheBudgetOnOneMegabyte) {

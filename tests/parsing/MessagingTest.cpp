@@ -24,4 +24,7 @@ TEST(Messaging, HeaderLinesDecodeEachRawLineAsItStands) {
                          "",
                          "Body \xC0",
                      }));
+    std::string joined;
+    for (const std::string& line : lines) joined += line + "\r\n";
+    EXPECT_EQ(TMessaging().HeaderText(message), joined);
 }
