@@ -214,7 +214,7 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     target.SetValue("organization", header.OrganizationText);
     target.SetValue("idaccount", scan.account.id);
     target.SetValue("messagenum", std::int64_t{number});
-    target.SetValue("header", headerText);
+    target.SetValue("header", std::move(headerText));
     target.SetValue("uid", std::move(identity));
     target.SetValue("fromaddress", address);
     target.SetValue("idaction", std::int64_t{verdict.byLists ? -1 : verdict.result});

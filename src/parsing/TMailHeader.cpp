@@ -5,6 +5,8 @@
 #include "parsing/MailDate.h"
 #include "parsing/TextOps.h"
 
+#include <algorithm>
+
 namespace {
 
 bool BeginsWithIgnoringCase(std::string_view line, std::string_view upperPrefix) {
@@ -43,7 +45,9 @@ std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t&
         while (begin < end && static_cast<unsigned char>(next[begin]) <= ' ') ++begin;
         while (end > begin && static_cast<unsigned char>(next[end - 1]) <= ' ') --end;
         line += ' ';
-        for (std::size_t k = begin; k < end; ++k) line += next[k] == '\t' ? ' ' : next[k];
+        const std::size_t from = line.size();
+        line.append(next, begin, end - begin);
+        std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\t', ' ');
         ++index;
     }
     return line;
