@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 // ---- language-changed event -------------------------------------------------
@@ -194,31 +195,34 @@ void TTranslator::ApplyLanguage(TLanguage language) {
     OnLanguageChanged.Fire(language);
 }
 
+const std::string& TTranslator::Original(const std::string& key, const std::string& current) {
+    return originals_.try_emplace(key, current).first->second;
+}
+
 void TTranslator::TranslateComponent(TComponent& component, const std::string& path) {
     if (TTranslator* other = component.AsTranslator()) {
         if (other != this) other->TakeOver(language_);
         return;
     }
     if (component.Name().empty()) return;
-    if (component.HasCaption()) {
-        const std::string caption = component.Caption();
-        if (Translatable(caption)) component.SetCaption(Translate(path + ".Caption", caption));
-    }
-    for (int i = 0; i < component.ColumnCount(); ++i) {
-        const std::string text = component.ColumnText(i);
-        if (Translatable(text)) component.SetColumnText(i, Translate(path + ".Column[" + std::to_string(i) + "]", text));
-    }
-    for (int i = 0; i < component.ItemCount(); ++i) {
-        const std::string text = component.ItemText(i);
-        if (Translatable(text)) component.SetItemText(i, Translate(path + ".Item[" + std::to_string(i) + "]", text));
-    }
+    const auto translated = [&](const std::string& key, const std::string& current) -> std::optional<std::string> {
+        const std::string& original = Original(key, current);
+        if (!Translatable(original)) return std::nullopt;
+        return Translate(key, original);
+    };
+    if (component.HasCaption())
+        if (auto text = translated(path + ".Caption", component.Caption())) component.SetCaption(*text);
+    for (int i = 0; i < component.ColumnCount(); ++i)
+        if (auto text = translated(path + ".Column[" + std::to_string(i) + "]", component.ColumnText(i)))
+            component.SetColumnText(i, *text);
+    for (int i = 0; i < component.ItemCount(); ++i)
+        if (auto text = translated(path + ".Item[" + std::to_string(i) + "]", component.ItemText(i)))
+            component.SetItemText(i, *text);
     for (int b = 0; b < component.ActionBarCount(); ++b)
-        for (int n = 0; n < component.ActionBarItemCount(b); ++n) {
-            const std::string text = component.ActionBarItemText(b, n);
-            if (Translatable(text))
-                component.SetActionBarItemText(
-                    b, n, Translate(path + ".Text[" + std::to_string(b) + "," + std::to_string(n) + "]", text));
-        }
+        for (int n = 0; n < component.ActionBarItemCount(b); ++n)
+            if (auto text = translated(path + ".Text[" + std::to_string(b) + "," + std::to_string(n) + "]",
+                                       component.ActionBarItemText(b, n)))
+                component.SetActionBarItemText(b, n, *text);
 }
 
 void TTranslator::ListLanguages(std::vector<std::string>& list) const { list = ListLanguageFiles(); }

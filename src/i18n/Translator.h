@@ -100,6 +100,11 @@ private:
     // The texts of the language's section, under their keys in lower case;
     // empty when the file is missing.
     std::unordered_map<std::string, std::string> texts_;
+    // Each translated text as it stood before its first translation, under its
+    // key: a key that the next language's file lacks falls back to it, so a
+    // change back to the program's own language restores every text.
+    std::unordered_map<std::string, std::string> originals_;
+    const std::string& Original(const std::string& key, const std::string& current);
 };
 
 // The translator for texts the core composes. The user interface registers
