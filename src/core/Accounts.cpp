@@ -83,6 +83,11 @@ std::string SecurityNote(bool ok, const std::string& negotiated, const std::stri
     return problem.empty() ? std::string() : ": " + problem;
 }
 
+// The certificate that a connection was given up for, if that was why.
+std::string RefusedCertificate(const TTlsOutcome& outcome) {
+    return !outcome.Encrypted && !outcome.Problem.empty() ? outcome.Fingerprint : std::string();
+}
+
 }  // namespace
 
 TAccountTestResult TDM::TestAccount() {
@@ -106,6 +111,7 @@ TAccountTestResult TDM::TestAccount() {
         result.Text = ReplaceAll(result.Text, "<Proto>", account.proto);
         const std::string problem = box->SocketError() == SecureFailure ? box->ResultString : std::string();
         result.Text += SecurityNote(result.IncomingOk, box->SecurityText(), problem);
+        if (!result.IncomingOk) result.IncomingCertificate = RefusedCertificate(box->TlsOutcome());
         if (result.IncomingOk) box->Logout();
     }
     {
@@ -122,6 +128,7 @@ TAccountTestResult TDM::TestAccount() {
         } else {
             result.Text += Tr("SMTP_SERVER_ERR", "TEST SMTP SERVER ERR");
             result.Text += SecurityNote(false, "", smtp.LoginProblem);
+            result.SmtpCertificate = RefusedCertificate(smtp.TlsOutcome());
         }
     }
     ui.SetCursor(TCursor::Default);

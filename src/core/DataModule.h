@@ -16,6 +16,10 @@ struct TAccountTestResult {
     bool IncomingOk = false;
     bool SmtpOk = false;
     std::string Text;  // what the message box showed
+    // The SHA-256 fingerprint ("AB:CD:...") of a server's certificate that
+    // ended the connection because it did not verify; empty otherwise.
+    std::string IncomingCertificate;
+    std::string SmtpCertificate;
 };
 
 // The central data module: the tables of identities, accounts, the two

@@ -1,11 +1,14 @@
 #include "core/SettingsRules.h"
 
+#include "base/Tr.h"
+#include "base/UserInterface.h"
 #include "core/DataModule.h"
 #include "core/Scramble.h"
 #include "i18n/Language.h"
 #include "i18n/Translator.h"
 #include "integration/MailClients.h"
 #include "mail/TlsSettings.h"
+#include "parsing/TextOps.h"
 #include "platform/Home.h"
 #include "platform/IniFile.h"
 
@@ -94,6 +97,33 @@ int TSettingsRules::DeleteAccount(int tab) {
 void TSettingsRules::ApplyAccount(int tab) {
     ProtocolTabChanged(tab);
     dm_.Actions["ApplyAcc"].Execute();
+}
+
+void TSettingsRules::TestAccount() {
+    const TAccountTestResult result = dm_.TestAccount();
+    if (!result.Ran) return;
+    TTable& a = dm_.cdsAccounts;
+    const struct {
+        const std::string& fingerprint;
+        const char* hostField;
+        const char* trustField;
+    } servers[] = {{result.IncomingCertificate, "host", "trusted_cert"},
+                   {result.SmtpCertificate, "smtp_host", "smtp_trusted_cert"}};
+    for (const auto& server : servers) {
+        if (server.fingerprint.empty()) continue;
+        std::string text = Tr("TrustCertificate",
+                              "The certificate of <%host> cannot be verified. Its SHA-256 fingerprint is\r\n"
+                              "<%fingerprint>\r\n"
+                              "Trust it only if your mail provider gives the same fingerprint. "
+                              "Trust this certificate for this account?");
+        text = ReplaceAll(ReplaceAll(text, "<%host>", a.AsString(server.hostField)), "<%fingerprint>", server.fingerprint);
+        if (UserInterface().MessageBox(text, Tr("TrustCertificateCaption", "Certificate"), TMsgIcon::Warning,
+                                       mbYesNo) != TMsgResult::Yes)
+            continue;
+        EnsureEditing(a);
+        a.SetValue(server.trustField, server.fingerprint);
+        a.Post();
+    }
 }
 
 // ------------------------------------------------------------ account fields

@@ -30,6 +30,10 @@ public:
     // The tab for the account that is current after the deletion.
     int DeleteAccount(int tab);
     void ApplyAccount(int tab);
+    // The account test; a server whose certificate did not verify is then
+    // offered to be trusted by that certificate's fingerprint, for this
+    // account only.
+    void TestAccount();
 
     // ------------------------------------------------------------ account fields
     // The password boxes never show the stored password.

@@ -1,6 +1,7 @@
 // Receive Mail and Process Mail for accounts whose servers speak TLS, and the
 // account test that tells what was negotiated or why it was refused.
 #include "core/MailRunFixture.h"
+#include "core/SettingsRules.h"
 #include "mail/TlsSettings.h"
 
 namespace {
@@ -94,6 +95,35 @@ TEST_F(TTlsMailRunTest, AccountTestTellsTheTlsOrWhyItWasRefused) {
     a.SetValue("trusted_cert", servers->SelfSigned.Fingerprint);
     a.Post();
     EXPECT_EQ(AccountTestText(), "TEST POP3 SERVER ERROR\r\n" + smtpRefused);
+}
+
+// From the settings dialog's "Test": a certificate that does not verify is
+// offered to be trusted; "No" leaves the account as it was, "Yes" stores
+// that certificate's fingerprint and the next test gets through.
+TEST_F(TTlsMailRunTest, TheSettingsTestOffersToTrustACertificateThatDoesNotVerify) {
+    TTestMailbox box({Message("a@b.test", "one")});
+    AddTlsAccount("POP3", servers->Pop3sPort, "tls", box, servers->SmtpsPort, "tls");
+    auto& a = dm.cdsAccounts;
+    a.Edit();
+    a.SetValue("host", servers->SelfSigned.Host);
+    a.Post();
+    const std::string scrambled = a.AsString("password");
+    TSettingsRules rules(dm);
+    for (TMsgResult answer : {TMsgResult::No, TMsgResult::Yes}) {
+        ui.messages.clear();
+        ui.answers = {TMsgResult::OK, answer};
+        rules.TestAccount();
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_NE(ui.messages[1].text.find(servers->SelfSigned.Fingerprint), std::string::npos);
+        EXPECT_NE(ui.messages[1].text.find(servers->SelfSigned.Host), std::string::npos);
+        EXPECT_EQ(a.AsString("trusted_cert"), answer == TMsgResult::Yes ? servers->SelfSigned.Fingerprint : "");
+    }
+    EXPECT_EQ(a.AsString("smtp_trusted_cert"), "");
+    EXPECT_EQ(a.AsString("password"), scrambled);
+    ui.messages.clear();
+    rules.TestAccount();
+    ASSERT_EQ(ui.messages.size(), 1u);  // no question any more
+    EXPECT_EQ(ui.messages[0].text, "TEST POP3 SERVER OK (TLS 1.3)\r\nTEST SMTP SERVER OK (TLS 1.3)");
 }
 
 // Once an account reached its server over TLS, that server no longer

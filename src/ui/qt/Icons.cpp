@@ -115,6 +115,12 @@ void Draw(QPainter& p, TPicture picture, qreal s) {
             Envelope(p, QRectF(s * 0.27, s * 0.33, s * 0.46, s * 0.3), QColor(0x9f, 0xb8, 0xde));
             break;
         }
+        case TPicture::Mark: {
+            p.setPen(QPen(QColor(0x2e, 0x8b, 0x3e), s / 7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPolyline(QPolygonF({QPointF(s * 0.18, s * 0.52), QPointF(s * 0.42, s * 0.76), QPointF(s * 0.82, s * 0.26)}));
+            break;
+        }
     }
 }
 

@@ -35,6 +35,14 @@ int TTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(columns_.size());
 }
 
+void TTableModel::SetColumns(const std::vector<std::string>& fields) {
+    beginResetModel();
+    columns_.clear();
+    for (const std::string& field : fields) columns_.push_back(table_.FieldIndex(field));
+    titles_.clear();
+    endResetModel();
+}
+
 int TTableModel::FieldOf(int column) const { return columns_.at(static_cast<std::size_t>(column)); }
 
 int TTableModel::ColumnOf(const std::string& field) const {

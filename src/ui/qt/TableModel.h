@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "data/TField.h"
 
@@ -24,6 +26,8 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Shows these fields, in this order, instead of the visible ones.
+    void SetColumns(const std::vector<std::string>& fields);
     // The field shown in a column; the column of a field, -1 when not shown.
     int FieldOf(int column) const;
     int ColumnOf(const std::string& field) const;
