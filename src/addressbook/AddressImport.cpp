@@ -10,26 +10,14 @@
 
 namespace {
 
-// The lines of a file: each ends at LF, with a CR before it dropped; a last
-// line without its end counts too.
-std::vector<std::string> ReadLines(const std::string& fileName) {
+// The records of a CSV file. Read whole: the import goes over it twice at most.
+std::vector<TCsvRecord> ReadRecords(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) throw TAddressBookError("Cannot open " + fileName + ": " + std::strerror(errno));
     std::ostringstream content;
     content << in.rdbuf();
     if (in.bad()) throw TAddressBookError("Cannot read " + fileName + ": " + std::strerror(errno));
-    const std::string text = content.str();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        const std::size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos) end = text.size();
-        if (end > start && text[end - 1] == '\r') --end;
-        lines.push_back(text.substr(start, end - start));
-        start = next;
-    }
-    return lines;
+    return ParseCsv(content.str());
 }
 
 }  // namespace
@@ -49,9 +37,9 @@ bool TAddressImport::ChooseFile() {
 }
 
 void TAddressImport::ReadColumns(const std::string& fileName) {
-    const std::vector<std::string> lines = ReadLines(fileName);
+    const std::vector<TCsvRecord> records = ReadRecords(fileName);
     std::vector<TMapping> mappings;
-    for (const std::string& title : SplitCsvLine(lines.empty() ? std::string() : lines.front())) {
+    for (const std::string& title : records.empty() ? TCsvRecord() : records.front()) {
         const bool known = ImportFieldIndex(title) > 0;
         mappings.push_back({title, known ? title : std::string(), known});
     }
@@ -79,39 +67,49 @@ void TAddressImport::SetMapping(int row, const std::string& field, bool checked)
 }
 
 int TAddressImport::Run() {
-    const std::vector<std::string> lines = ReadLines(fileName_);
+    const std::vector<TCsvRecord> records = ReadRecords(fileName_);
     TTable& book = dm_.cdsAdressBook;
-    const auto& fields = ExportFields();
+    // One notification at the end instead of one per contact.
+    book.DisableControls();
     int added = 0;
-    for (std::size_t line = 1; line < lines.size(); ++line) {
-        const std::vector<std::string> values = SplitCsvLine(lines[line]);
-        book.Append();
-        bool changed = false;
-        for (std::size_t k = 0; k < values.size() && k < Mappings.size(); ++k) {
-            if (!Mappings[k].checked) continue;
-            const int index = ImportFieldIndex(Mappings[k].field);
-            if (index < 1) continue;
-            const std::string& value = values[k];
-            switch (index) {
-                case 4:  // "Name": not stored; the display name becomes "Last, First Middle".
-                    book.SetValue("Display", std::int64_t{2});
-                    break;
-                case 6:  // "E-mail Address"
-                    book.SetAsString("Email", value + ";");
-                    book.SetValue("DefaultEmail", std::int64_t{0});
-                    break;
-                default:
-                    book.SetAsString(fields[static_cast<std::size_t>(index - 1)], value);
-                    break;
-            }
-            changed = true;
-        }
-        if (!changed) {
-            book.Cancel();
-            continue;
-        }
-        book.Post();
-        ++added;
+    try {
+        for (std::size_t record = 1; record < records.size(); ++record)
+            if (AddContact(book, records[record])) ++added;
+    } catch (...) {
+        book.EnableControls();
+        throw;
     }
+    book.EnableControls();
     return added;
+}
+
+bool TAddressImport::AddContact(TTable& book, const TCsvRecord& values) const {
+    const auto& fields = ExportFields();
+    book.Append();
+    bool changed = false;
+    for (std::size_t k = 0; k < values.size() && k < Mappings.size(); ++k) {
+        if (!Mappings[k].checked) continue;
+        const int index = ImportFieldIndex(Mappings[k].field);
+        if (index < 1) continue;
+        const std::string& value = values[k];
+        switch (index) {
+            case 4:  // "Name": not stored; the display name becomes "Last, First Middle".
+                book.SetValue("Display", std::int64_t{2});
+                break;
+            case 6:  // "E-mail Address"
+                book.SetAsString("Email", value + ";");
+                book.SetValue("DefaultEmail", std::int64_t{0});
+                break;
+            default:
+                book.SetAsString(fields[static_cast<std::size_t>(index - 1)], value);
+                break;
+        }
+        changed = true;
+    }
+    if (!changed) {
+        book.Cancel();
+        return false;
+    }
+    book.Post();
+    return true;
 }

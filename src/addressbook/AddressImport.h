@@ -1,5 +1,7 @@
 #pragma once
 
+#include "addressbook/Contacts.h"
+
 #include <string>
 #include <vector>
 
@@ -29,7 +31,7 @@ public:
     // column titles. False when the user cancelled or the file could not be
     // read (the user has been told; the mapping is as before).
     bool ChooseFile();
-    // Reads the first line of the file into the mapping: a title equal to one
+    // Reads the first record of the file into the mapping: a title equal to one
     // of ExportColumns is mapped to it and checked, any other is unmapped and
     // unchecked. Throws TAddressBookError when the file cannot be read.
     void ReadColumns(const std::string& fileName);
@@ -44,13 +46,17 @@ public:
     int MappingChoice(int row) const;
     void SetMapping(int row, const std::string& field, bool checked);
 
-    // Reads the file again and appends one contact per line after the first
-    // that sets at least one field; each is posted (and the book saved).
+    // Reads the file again and appends one contact per record after the
+    // first that sets at least one field; each is posted (and the book saved).
     // Returns the number of contacts added. Throws TAddressBookError when the
     // file cannot be read; contacts imported before stay.
     int Run();
 
 private:
+    // Appends the record's values as one contact; a record that sets nothing
+    // is dropped. True when a contact was added.
+    bool AddContact(TTable& book, const TCsvRecord& values) const;
+
     TAddressDM& dm_;
     std::string fileName_;
 };

@@ -2,6 +2,9 @@
 
 #include "parsing/TextOps.h"
 
+#include <cctype>
+#include <cstring>
+
 std::string ContactDisplayName(int format, const std::string& first, const std::string& middle,
                                const std::string& last, const std::string& nickname) {
     switch (format) {
@@ -69,17 +72,84 @@ int ImportFieldIndex(const std::string& title) {
     return -1;
 }
 
-std::vector<std::string> SplitCsvLine(const std::string& line) {
-    std::vector<std::string> values;
+std::vector<TCsvRecord> ParseCsv(std::string_view text) {
+    std::vector<TCsvRecord> records;
+    TCsvRecord record;
     std::string value;
-    for (char c : line) {
-        if (c == ',') {
-            values.push_back(value);
+    bool started = false;  // something of the value was read since the last comma
+    bool lineOpen = false;
+    const auto endRecord = [&] {
+        if (started) record.push_back(value);
+        records.push_back(std::move(record));
+        record.clear();
+        value.clear();
+        started = lineOpen = false;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        lineOpen = true;
+        if (c == '"' && !started) {
+            started = true;
+            for (++i; i < text.size(); ++i) {
+                if (text[i] != '"') {
+                    value += text[i];
+                } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                    value += '"';
+                    ++i;
+                } else {
+                    break;
+                }
+            }
+        } else if (c == ',') {
+            record.push_back(value);
             value.clear();
+            started = false;
+        } else if (c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            if (c == '\r') ++i;
+            endRecord();
         } else {
             value += c;
+            started = true;
         }
     }
-    if (!line.empty() && line.back() != ',') values.push_back(value);
-    return values;
+    if (lineOpen) endRecord();
+    return records;
+}
+
+std::string CsvValue(const std::string& value) {
+    if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+    std::string quoted = "\"";
+    for (char c : value) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
+bool IsSchemeChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'; }
+
+}  // namespace
+
+std::string WebPageTarget(const std::string& text) {
+    const std::string target = TrimText(text);
+    if (target.empty()) return {};
+    for (char c : target)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '\\') return {};
+    for (const char* allowed : {"http://", "https://", "mailto:"})
+        if (StartsWithNoCase(target, allowed)) return target.size() > std::strlen(allowed) ? target : std::string();
+    // A scheme of another kind, or a path of this machine, is never opened.
+    if (target[0] == '/' || target[0] == '~' || target[0] == '.') return {};
+    std::size_t at = 0;
+    while (at < target.size() && IsSchemeChar(target[at])) ++at;
+    const bool port = at < target.size() && target[at] == ':' && at + 1 < target.size() &&
+                      std::isdigit(static_cast<unsigned char>(target[at + 1]));
+    if (at < target.size() && target[at] == ':' && !port) return {};
+    if (at == 0) return {};
+    return "http://" + target;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The address book's texts without its table: display names, e-mail lists,
@@ -33,7 +34,20 @@ const std::vector<std::string>& ExportFields();
 // (letter case counts); -1 when none.
 int ImportFieldIndex(const std::string& title);
 
-// A CSV line split at every ",": no quotes, no escapes. A comma as the last
-// character ends the last value without starting another one, so "a,b," and
-// "a,b" both give two values; an empty line gives none.
-std::vector<std::string> SplitCsvLine(const std::string& line);
+// A CSV text split into records of values. Values are separated by ",";
+// records end at a line break (LF or CR LF). A value that begins with a
+// double quote runs to the next lone quote: inside it "" stands for a quote,
+// and commas and line breaks are text. A comma as the last character of a
+// record ends its last value without starting another, so "a,b," and "a,b"
+// both give two values; an empty line is a record without values.
+using TCsvRecord = std::vector<std::string>;
+std::vector<TCsvRecord> ParseCsv(std::string_view text);
+// A value as the export writes it: as it is, unless it holds a comma, a
+// double quote or a line break; then in double quotes with each quote doubled.
+std::string CsvValue(const std::string& value);
+
+// What "Go" opens for a web-page field: an http, https or mailto address as
+// it is, a bare host name (with or without a path or port) behind "http://";
+// "" for a blank text and for anything else (a program path, another scheme),
+// which is never handed to the desktop.
+std::string WebPageTarget(const std::string& text);

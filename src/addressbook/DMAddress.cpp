@@ -114,6 +114,10 @@ void TAddressDM::SetUpTable() {
     cdsAdressBook.SetSaveAfterPost(true);
     cdsAdressBook.SetColumnOrder({"Name", "DisplayEmail", "BusinessPhone", "HomePhone"});
     cdsAdressBook.OnCalcFields = [this](TTable& table) { CalcFields(table); };
+    for (const std::string field : {"Name", "DisplayEmail", "BusinessPhone", "HomePhone"}) {
+        cdsAdressBook.AddIndex(field + "_asc", field, false, true);
+        cdsAdressBook.AddIndex(field + "_desc", field, true, true);
+    }
     subscription_ = cdsAdressBook.Subscribe([this](TTable&, TTable::TChange change) {
         if (change != TTable::TChange::State) dsAdressBookDataChange();
     });
@@ -155,6 +159,17 @@ void TAddressDM::dsAdressBookDataChange() {
     const bool rows = !cdsAdressBook.IsEmpty();
     Actions["Edit"].SetEnabled(rows);
     Actions["Delete"].SetEnabled(rows);
+}
+
+void TAddressDM::TitleClicked(const std::string& field) {
+    if (field == sortField_) {
+        ascending_ = !ascending_;
+    } else {
+        sortField_ = field;
+        ascending_ = true;
+    }
+    const std::string index = field + (ascending_ ? "_asc" : "_desc");
+    if (cdsAdressBook.HasIndex(index)) cdsAdressBook.SetIndexName(index);
 }
 
 void TAddressDM::ListContactExecute() { windows_->ShowContactList(*this); }
@@ -211,7 +226,7 @@ void TAddressDM::ExportTo(const std::string& fileName) {
     const auto& columns = ExportColumns();
     const auto& fields = ExportFields();
     std::string text;
-    for (std::size_t i = 0; i < columns.size(); ++i) text += (i ? "," : "") + columns[i];
+    for (std::size_t i = 0; i < columns.size(); ++i) text += (i ? "," : "") + CsvValue(columns[i]);
     text += "\r\n";
     // Read in place: the window's current row stays where it is.
     TTable& book = cdsAdressBook;
@@ -221,7 +236,8 @@ void TAddressDM::ExportTo(const std::string& fileName) {
                                           : columns[i] == "E-mail Address" ? "DisplayEmail"
                                                                            : fields[i]));
     for (int recNo = 1; recNo <= book.RecordCount(); ++recNo) {
-        for (std::size_t i = 0; i < indexes.size(); ++i) text += (i ? "," : "") + ValueToString(book.ValueAt(recNo, indexes[i]));
+        for (std::size_t i = 0; i < indexes.size(); ++i)
+            text += (i ? "," : "") + CsvValue(ValueToString(book.ValueAt(recNo, indexes[i])));
         text += "\r\n";
     }
     out << text;

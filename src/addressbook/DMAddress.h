@@ -89,6 +89,12 @@ public:
     // The module in the translators' walk ("AddressDM").
     TComponent& Component() { return component_; }
 
+    // A click on a title of the list's grid: the same column again reverses
+    // the order, another column sorts ascending (letter case ignored).
+    void TitleClicked(const std::string& field);
+    const std::string& SortField() const { return sortField_; }
+    bool SortAscending() const { return ascending_; }
+
     // Edit and Delete are available exactly when the book has rows.
     void dsAdressBookDataChange();
 
@@ -101,8 +107,9 @@ public:
     void ImportExecute();
     void ExportExecute();
 
-    // The export without its dialog: throws TAddressBookError when the file
-    // cannot be created or written.
+    // The export without its dialog, one line per contact in the list's
+    // order; a value that would break the layout goes in quotes. Throws
+    // TAddressBookError when the file cannot be created or written.
     void ExportTo(const std::string& fileName);
 
 private:
@@ -114,6 +121,8 @@ private:
     std::unique_ptr<TTranslator> translator_;
     TAddressBookWindows* windows_;
     int subscription_ = 0;
+    std::string sortField_;
+    bool ascending_ = true;
 };
 
 // The live address book module; nullptr when none exists.

@@ -24,6 +24,27 @@ TEST_F(TAddressBookTest, TheListShowsTheDisplayNameAndTheDefaultAddress) {
     EXPECT_EQ(shown, (TList{"Name", "E-Mail Address", "Business Phone", "Home Phone"}));
 }
 
+TEST_F(TAddressBookTest, ATitleClickSortsByItsColumnAndTheSameTitleReverses) {
+    AddContact("bob", "", "Stone", 0, "z@x.test;", 0);
+    AddContact("Anna", "", "Berg", 0, "b@x.test;", 0);
+    AddContact("Carl", "", "Ash", 0, "a@x.test;", 0);
+    dm->TitleClicked("Name");
+    EXPECT_EQ(Column("First"), (TList{"Anna", "bob", "Carl"}));  // letter case ignored
+    dm->TitleClicked("Name");
+    EXPECT_FALSE(dm->SortAscending());
+    EXPECT_EQ(Column("First"), (TList{"Carl", "bob", "Anna"}));
+    dm->TitleClicked("DisplayEmail");
+    EXPECT_EQ(dm->SortField(), "DisplayEmail");
+    EXPECT_TRUE(dm->SortAscending());
+    EXPECT_EQ(Column("First"), (TList{"Carl", "Anna", "bob"}));
+    // A contact changed afterwards takes its place in the order.
+    Book().First();
+    Book().Edit();
+    Book().SetAsString("Email", "y@x.test;");
+    Book().Post();
+    EXPECT_EQ(Column("First"), (TList{"Anna", "Carl", "bob"}));
+}
+
 TEST_F(TAddressBookTest, EditAndDeleteNeedRowsAndSearchStaysUnavailable) {
     EXPECT_FALSE(dm->Actions["Edit"].Enabled());
     EXPECT_FALSE(dm->Actions["Delete"].Enabled());

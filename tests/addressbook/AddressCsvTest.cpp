@@ -51,7 +51,7 @@ TEST_F(TAddressCsvTest, TheExportWritesTheTitlesAndOneLinePerContact) {
     TList anna(27), bob(27);
     anna[0] = "Anna", anna[1] = "Berg", anna[3] = "Anna  Berg", anna[5] = "b@x.test", anna[7] = "Bonn";
     anna[26] = "R 2";
-    bob[0] = "Bob", bob[1] = "Stone", bob[2] = "J", bob[3] = "Stone, Bob J";  // the comma goes unquoted
+    bob[0] = "Bob", bob[1] = "Stone", bob[2] = "J", bob[3] = "\"Stone, Bob J\"";
     const auto line = [](const TList& values) {
         std::string text;
         for (std::size_t i = 0; i < values.size(); ++i) text += (i ? "," : "") + values[i];
@@ -61,12 +61,66 @@ TEST_F(TAddressCsvTest, TheExportWritesTheTitlesAndOneLinePerContact) {
     EXPECT_EQ(Book().RecNo(), 1);  // the list's current row stays
 }
 
-TEST_F(TAddressCsvTest, ValuesAreWrittenAsTheyAre) {
-    AddContact("Anna", "", "Berg", 2, "", 0);
-    Fill("HomeStreet", "Main St 1\r\nBonn");
-    ASSERT_NO_THROW(dm->ExportTo(home.File("raw.csv")));
-    const std::string text = ReadFile(home.File("raw.csv"));
-    EXPECT_NE(text.find("\r\nAnna,Berg,,Berg, Anna ,,,Main St 1\r\nBonn,"), std::string::npos) << text;
+// Unquoted, a comma or a line break in a value would shift every later column.
+TEST_F(TAddressCsvTest, ValuesWithCommasQuotesAndLineBreaksSurviveExportAndImport) {
+    AddContact("Anna", "", "Berg", 2, "a@x.test;", 0);
+    Fill("HomeStreet", "Main St 1\r\nBack door");
+    Fill("Company", "Berg, Stone & \"Partners\"");
+    Fill("HomeCity", "Bonn");
+    dm->ExportTo(home.File("book.csv"));
+    const std::string text = ReadFile(home.File("book.csv"));
+    EXPECT_NE(text.find(",\"Main St 1\r\nBack door\",Bonn,"), std::string::npos) << text;
+    EXPECT_NE(text.find(",\"Berg, Stone & \"\"Partners\"\"\","), std::string::npos) << text;
+    EXPECT_EQ(Import(home.File("book.csv")), 1);
+    Book().Last();
+    EXPECT_EQ(Book().AsString("HomeStreet"), "Main St 1\r\nBack door");
+    EXPECT_EQ(Book().AsString("HomeCity"), "Bonn");
+    EXPECT_EQ(Book().AsString("Company"), "Berg, Stone & \"Partners\"");
+    EXPECT_EQ(Book().AsString("DisplayEmail"), "a@x.test");
+}
+
+// The default export of a common mail client: every value quoted, many
+// columns of its own. Only titles equal to ours are mapped.
+TEST_F(TAddressCsvTest, AMailClientsExportImportsTheColumnsWithEqualTitles) {
+    const TList titles = {"Title", "First Name", "Middle Name", "Last Name", "Suffix", "Company", "Department",
+                          "Job Title", "Business Street", "Business Street 2", "Business City", "Business State",
+                          "Business Postal Code", "Business Country/Region", "Home Street", "Home City", "Home State",
+                          "Home Postal Code", "Home Country/Region", "Business Fax", "Business Phone", "Home Fax",
+                          "Home Phone", "Mobile Phone", "Birthday", "E-mail Address", "E-mail Type",
+                          "E-mail Display Name", "E-mail 2 Address", "Notes", "Office Location", "Web Page"};
+    TList anna = {"Dr.", "Anna", "", "Berg", "", "Shop, Inc.", "Sales", "Manager", "1 Market Sq", "", "Bonn", "NRW",
+                  "53111", "Germany", "2 Home Rd", "Bonn", "", "53113", "Germany", "", "+49 228 1", "", "+49 228 2",
+                  "+49 170 3", "0/0/00", "anna@shop.example", "SMTP", "Anna Berg (anna@shop.example)",
+                  "anna@home.example", "Met at the fair,\r\nsecond day", "R 2", "shop.example"};
+    std::string text;
+    const auto line = [&](const TList& values) {
+        for (std::size_t i = 0; i < values.size(); ++i) text += (i ? ",\"" : "\"") + values[i] + "\"";
+        text += "\r\n";
+    };
+    line(titles);
+    line(anna);
+    WriteFile(home.File("contacts.csv"), text);
+    const int added = Import(home.File("contacts.csv"), [&](TAddressImport& import) {
+        ASSERT_EQ(import.Mappings.size(), titles.size());
+        TList mapped;
+        for (const auto& mapping : import.Mappings)
+            if (mapping.checked) mapped.push_back(mapping.field);
+        EXPECT_EQ(mapped, (TList{"First Name", "Middle Name", "Last Name", "Company", "Department", "Job Title",
+                                 "Business Street", "Business City", "Business State", "Business Postal Code", "Business Country/Region",
+                                 "Home Street", "Home City", "Home State", "Home Postal Code", "Home Country/Region",
+                                 "Business Fax", "Business Phone", "Home Fax", "Home Phone", "Mobile Phone",
+                                 "E-mail Address", "Office Location"}));
+    });
+    EXPECT_EQ(added, 1);
+    Book().First();
+    const std::pair<const char*, const char*> expected[] = {
+        {"First", "Anna"},         {"Last", "Berg"},           {"Company", "Shop, Inc."},
+        {"BusinessJob", "Manager"}, {"BusinessCity", "Bonn"},  {"HomeStreet", "2 Home Rd"},
+        {"HomeMobile", "+49 170 3"}, {"BusinessPhone", "+49 228 1"}, {"BusinessOffice", "R 2"},
+        {"Email", "anna@shop.example;"}, {"Title", ""},        {"BusinessStreet", "1 Market Sq"},
+    };
+    for (const auto& [field, value] : expected) EXPECT_EQ(Book().AsString(field), value) << field;
+    EXPECT_TRUE(Book().IsNull("Display"));
 }
 
 TEST_F(TAddressCsvTest, TheExportDialogProposesExportCsv) {

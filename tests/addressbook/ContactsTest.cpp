@@ -53,14 +53,61 @@ TEST(ContactsTest, TheExportTitlesAndTheirPositions) {
     EXPECT_EQ(ImportFieldIndex(""), -1);
 }
 
-TEST(ContactsTest, ACsvLineIsSplitAtEveryComma) {
-    EXPECT_EQ(SplitCsvLine("a,b,c"), (TList{"a", "b", "c"}));
-    EXPECT_EQ(SplitCsvLine("a,b,"), (TList{"a", "b"}));
-    EXPECT_EQ(SplitCsvLine("a,,b"), (TList{"a", "", "b"}));
-    EXPECT_EQ(SplitCsvLine(",a"), (TList{"", "a"}));
-    EXPECT_EQ(SplitCsvLine(","), (TList{""}));
-    EXPECT_EQ(SplitCsvLine("\"a,b\""), (TList{"\"a", "b\""}));  // no quoting
-    EXPECT_EQ(SplitCsvLine(""), TList{});
+TEST(ContactsTest, CsvRecordsSplitAtCommasAndLineBreaksOutsideQuotes) {
+    using TRecords = std::vector<TList>;
+    const struct {
+        const char* text;
+        TRecords records;
+    } cases[] = {
+        {"a,b,c", {{"a", "b", "c"}}},
+        {"a,b,\r\n", {{"a", "b"}}},  // a last comma starts no value
+        {"a,,b\nc", {{"a", "", "b"}, {"c"}}},
+        {",a\r\n,\r\n", {{"", "a"}, {""}}},
+        {"\r\nx\n", {{}, {"x"}}},  // an empty line is a record without values
+        {"", {}},
+        {"a\rb,c", {{"a\rb", "c"}}},  // a lone CR is text
+        {"\"a,b\",\"say \"\"hi\"\"\"", {{"a,b", "say \"hi\""}}},
+        {"\"two\r\nlines\",x\r\ny", {{"two\r\nlines", "x"}, {"y"}}},
+        {"\"\",\"\",", {{"", ""}}},
+        {"O\"Brien,x", {{"O\"Brien", "x"}}},  // a quote inside an unquoted value is text
+        {"\"open,to the end", {{"open,to the end"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseCsv(c.text), c.records) << c.text;
+}
+
+TEST(ContactsTest, OnlyValuesThatWouldBreakTheLayoutAreQuoted) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"plain value", "plain value"}, {"", ""},
+        {"Berg, Anna", "\"Berg, Anna\""},  {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"a\r\nb", "\"a\r\nb\""},        {"a\nb", "\"a\nb\""},
+    };
+    for (const auto& [value, written] : cases) {
+        EXPECT_EQ(CsvValue(value), written) << value;
+        EXPECT_EQ(ParseCsv(CsvValue(value) + ",x"), (std::vector<TList>{{value, "x"}})) << value;
+    }
+}
+
+TEST(ContactsTest, GoOpensOnlyWebAndMailAddresses) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://example.org/page", "http://example.org/page"},
+        {" HTTPS://example.org ", "HTTPS://example.org"},
+        {"mailto:anna@example.org", "mailto:anna@example.org"},
+        {"www.example.org", "http://www.example.org"},
+        {"example.org/a?b=c", "http://example.org/a?b=c"},
+        {"localhost:8080/x", "http://localhost:8080/x"},
+        {"", ""},
+        {"   ", ""},
+        {"http://", ""},
+        {"file:///etc/passwd", ""},
+        {"javascript:alert(1)", ""},
+        {"/usr/bin/xterm", ""},
+        {"~/run.sh", ""},
+        {"./run.sh", ""},
+        {"C:\\Windows\\calc.exe", ""},
+        {"smb://host/share", ""},
+        {"two words", ""},
+    };
+    for (const auto& [text, target] : cases) EXPECT_EQ(WebPageTarget(text), target) << text;
 }
 
 }  // namespace
