@@ -56,10 +56,12 @@ std::vector<std::string> TContactEditor::DisplayChoices() const {
 
 bool TContactEditor::ConfirmEmailAddress(const std::string& text) {
     if (!TFilter::ExtractAddress(text).empty()) return true;
-    return UserInterface().MessageBox(Tr("AdressProperty.NotValidAddress",
-                                         "The e-mail address you have entered is not a valid Internet e-mail address. "
-                                         "\nDo you still want to add this address?"),
-                                      Tr("AdressProperty.Properties", "Properties"), TMsgIcon::Warning,
+    // Two keys: a language file holds one line per text.
+    const std::string question =
+        Tr("AdressProperty.NotValidAddress",
+           "The e-mail address you have entered is not a valid Internet e-mail address. ") +
+        "\n" + Tr("AdressProperty.AddAnyway", "Do you still want to add this address?");
+    return UserInterface().MessageBox(question, Tr("AdressProperty.Properties", "Properties"), TMsgIcon::Warning,
                                       mbYesNo) == TMsgResult::Yes;
 }
 
