@@ -52,14 +52,14 @@ std::vector<TFieldDef> AddressBookFields() {
             F("BusinessJob", T::String, 100),
             F("BusinessDepartament", T::String, 100),
             F("BusinessOffice", T::String, 100),
-            F("BusinessPhone", T::String, 100).Label("Business Phone").Width(16),
+            F("BusinessPhone", T::String, 100).Label("Business Phone").Width(15),
             F("BusinessFax", T::String, 100),
             F("BusinessWebPage", T::String, 400),
-            F("HomePhone", T::String, 100).Label("Home Phone").Width(16),
+            F("HomePhone", T::String, 100).Label("Home Phone").Width(15),
             F("HomeFax", T::String, 100),
             F("HomeMobile", T::String, 100),
-            F("Name", T::String, 400).Calculated().Width(28),
-            F("DisplayEmail", T::String, 300).Calculated().Label("E-Mail Address").Width(28)};
+            F("Name", T::String, 400).Calculated().Width(24),
+            F("DisplayEmail", T::String, 300).Calculated().Label("E-Mail Address").Width(24)};
 }
 
 // Runs a handler; whatever goes wrong is told, never thrown into the window

@@ -62,20 +62,19 @@ TAddrImportForm::TAddrImportForm(TAddressImport& import, QWidget* parent)
     connect(importButton_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     ShowMappings();
-    resize(460, 420);
+    setMinimumSize(460, 380);
     component_.Loaded();
 }
 
 TAddrImportForm::~TAddrImportForm() = default;
 
 void TAddrImportForm::ChooseFile() {
-    if (!import_.ChooseFile()) return;
-    fileName_->setText(QString::fromStdString(import_.FileName()));
-    ShowMappings();
+    if (import_.ChooseFile()) ShowMappings();
 }
 
 void TAddrImportForm::ShowMappings() {
     showing_ = true;
+    fileName_->setText(QString::fromStdString(import_.FileName()));
     const int current = mappings_->indexOfTopLevelItem(mappings_->currentItem());
     mappings_->clear();
     for (const TAddressImport::TMapping& mapping : import_.Mappings) {

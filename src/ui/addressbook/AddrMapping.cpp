@@ -34,7 +34,7 @@ TAddrMappingForm::TAddrMappingForm(const std::string& title, const std::vector<s
     layout->addWidget(import_);
     connect(AddOkCancel(*this, *layout), &QPushButton::clicked, this, &QDialog::accept);
     connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-    resize(320, 420);
+    setMinimumSize(320, 440);
     component_.Loaded();
 }
 

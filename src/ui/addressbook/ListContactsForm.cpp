@@ -44,7 +44,6 @@ TListContacts::TListContacts(TAddressDM& dm, QWidget* parent) : QDialog(parent),
     });
     TableToCurrentRow();
     ShowSortMarker();
-    resize(620, 380);
     component_.Loaded();
 }
 
@@ -78,7 +77,12 @@ void TListContacts::BuildGrid() {
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->horizontalHeader()->setStretchLastSection(true);
     const int charWidth = grid_->fontMetrics().averageCharWidth();
-    for (int c = 0; c < model_->columnCount(); ++c) grid_->setColumnWidth(c, model_->DisplayWidth(c) * charWidth + 8);
+    int width = 4;
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        grid_->setColumnWidth(c, model_->DisplayWidth(c) * charWidth + 8);
+        width += grid_->columnWidth(c);
+    }
+    grid_->setMinimumSize(width, 12 * grid_->verticalHeader()->defaultSectionSize());
     grid_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { CurrentRowToTable(); });
     connect(grid_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
