@@ -1,5 +1,6 @@
 #include "core/BoxView.h"
 
+#include "addressbook/DMAddress.h"
 #include "base/Tr.h"
 #include "base/UserInterface.h"
 #include "core/DataModule.h"
@@ -191,6 +192,13 @@ void TBoxView::AddSendersTo(TTable& list, bool friends) {
     if (ui.MessageBox(ReplaceAll(question, "<%emails>", joined), Tr("twkInBox.Question", "Question"),
                       TMsgIcon::Question, mbYesNo) == TMsgResult::Yes)
         AddListAddresses(addresses, list);
+}
+
+void TBoxView::AddSenderToAddressBook(TAddressDM& book) {
+    const bool rows = !box_.IsEmpty();
+    book.NewContactEmail = rows ? RowSenderAddress(box_) : std::string();
+    book.NewContactName = rows ? DisplayNameOf(box_.AsString("from")) : std::string();
+    book.Actions["Add"].Execute();
 }
 
 void TBoxView::TitleClicked(const std::string& field) {

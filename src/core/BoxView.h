@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class TAddressDM;
 class TDM;
 class TTable;
 
@@ -41,6 +42,9 @@ public:
     void MoveRows();
     // "Add to friends" / "Add to blacklist" with their questions.
     void AddSendersTo(TTable& list, bool friends);
+    // "Add to AddressBook": the current row's sender becomes a new contact
+    // (its address and display name handed over to the address book's "Add").
+    void AddSenderToAddressBook(TAddressDM& book);
 
     // A click on a column title: same column reverses, another starts ascending.
     void TitleClicked(const std::string& field);

@@ -1,11 +1,18 @@
 // Renders every window of the desktop program to PNG files, on the offscreen
 // platform with real fonts, on a demo home with a signed-in identity and a few
 // rows: tarnwick-screenshots OUTPUT_FOLDER [LANGUAGE]
+#include "addressbook/AddressImport.h"
+#include "addressbook/ContactEditor.h"
+#include "addressbook/DMAddress.h"
 #include "core/DataModule.h"
 #include "core/IdentityChooser.h"
 #include "core/StatusLog.h"
 #include "i18n/Translator.h"
 #include "ui/DemoHome.h"
+#include "ui/addressbook/AddrBookImport.h"
+#include "ui/addressbook/AddrMapping.h"
+#include "ui/addressbook/AddressPropertyForm.h"
+#include "ui/addressbook/ListContactsForm.h"
 #include "ui/boxes/BoxFrame.h"
 #include "ui/main/AntiSpamWindow.h"
 #include "ui/main/DesktopProgram.h"
@@ -17,6 +24,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QTabWidget>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,6 +43,60 @@ void Save(QWidget& window, const char* name) {
     const QString file = output + "/" + name + ".png";
     if (!window.grab().save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
     else std::printf("%s\n", qPrintable(file));
+}
+
+void SaveAddressBook(TAddressDM& book) {
+    TTable& table = book.cdsAdressBook;
+    const struct {
+        const char *first, *last, *emails, *business, *home;
+        int display;
+    } contacts[] = {{"Anna", "Berg", "anna@example.org;anna@work.example;", "+49 228 100", "+49 228 200", 0},
+                    {"Bob", "Stone", "bob@work.example;", "+1 555 0100", "", 2},
+                    {"Carla", "Ruiz", "carla@shop.example;", "", "+34 91 555", 0}};
+    for (const auto& c : contacts) {
+        table.Append();
+        table.SetAsString("First", c.first);
+        table.SetAsString("Last", c.last);
+        table.SetAsString("Email", c.emails);
+        table.SetAsString("BusinessPhone", c.business);
+        table.SetAsString("HomePhone", c.home);
+        table.SetValue("Display", std::int64_t{c.display});
+        table.Post();
+    }
+    table.First();
+    table.Edit();
+    table.SetAsString("Company", "Berg & Stone");
+    table.SetAsString("BusinessJob", "Buyer");
+    table.SetAsString("HomeStreet", "Hauptstr. 1\r\nHinterhaus");
+    table.SetAsString("HomeCity", "Bonn");
+    table.SetAsString("HomeWepPage", "anna.example.org");
+    table.SetValue("DefaultEmail", std::int64_t{1});
+    table.Post();
+
+    TListContacts list(book);
+    Save(list, "addressbook-list");
+    {
+        TContactEditor editor(book, TContactEditor::TMode::Edit);
+        TAdressProperty property(editor);
+        const char* pages[] = {"addressbook-summary", "addressbook-name", "addressbook-home", "addressbook-business"};
+        for (int page = 0; page < 4; ++page) {
+            property.Pages()->setCurrentIndex(page);
+            Save(property, pages[page]);
+        }
+        editor.Cancel();
+    }
+    const QString csv = QDir::tempPath() + "/tarnwick-screens-contacts.csv";
+    QFile file(csv);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("First Name,Last Name,E-mail Address,Mobile Number,Company,Notes\r\nAnna,Berg,anna@example.org,,,\r\n");
+    file.close();
+    TAddressImport import(book);
+    import.ReadColumns(csv.toStdString());
+    TAddrImportForm importForm(import);
+    Save(importForm, "addressbook-import");
+    TAddrMappingForm mapping("Mobile Number", TAddressImport::MappingChoices(), 13, true);
+    Save(mapping, "addressbook-mapping");
+    QFile::remove(csv);
 }
 
 }  // namespace
@@ -106,6 +169,8 @@ int main(int argc, char** argv) {
             menu->hide();
         }
         if (auto* tray = main.findChild<QMenu*>("TrayMenu")) Save(*tray, "tray-menu");
+        if (auto* popup = program.InBoxFrame()->findChild<QMenu*>("PopupMenu1")) Save(*popup, "inbox-popup-menu");
+        SaveAddressBook(*program.AddressBook());
         program.Finish();
     }
     ResetAppTranslator();

@@ -1,5 +1,6 @@
 #include "ui/boxes/BoxFrame.h"
 
+#include "addressbook/DMAddress.h"
 #include "core/DataModule.h"
 #include "ui/qt/Icons.h"
 #include "ui/qt/QtActions.h"
@@ -187,6 +188,12 @@ void TBoxFrame::BuildMenu() {
         menu_->addSeparator();
         item(view_.Actions, "SendErrorMsg");
         item(view_.Actions, "SendErrorMsgAndDel");
+        menu_->addSeparator();
+        QAction* addressBook = menu_->addAction("Add to AddressBook");
+        addressBook->setObjectName("AddtoAddressBook1");
+        connect(addressBook, &QAction::triggered, this, [this] {
+            if (TAddressDM* book = CurrentAddressDM()) view_.AddSenderToAddressBook(*book);
+        });
     } else {
         item(dm_.Actions, "DelRetrieveBody");
         menu_->addSeparator();

@@ -1,5 +1,6 @@
 #include "ui/main/AntiSpamWindow.h"
 
+#include "addressbook/DMAddress.h"
 #include "base/TAction.h"
 #include "core/DataModule.h"
 #include "core/ModeCaption.h"
@@ -181,8 +182,9 @@ void TAntiSpamWindow::BuildMenus() {
     file->addAction(ActionFor(filters_.Actions, "FilterExport", this));
     file->addAction(ActionFor(filters_.Actions, "FilterImport", this));
     file->addSeparator();
-    QAction* addressBook = Named(file->addAction("Address Book"), "AddressBook1");
-    addressBook->setEnabled(false);  // the address book comes with its own windows
+    connect(Named(file->addAction("Address Book"), "AddressBook1"), &QAction::triggered, this, [] {
+        if (TAddressDM* book = CurrentAddressDM()) book->Actions["ListContact"].Execute();
+    });
     file->addSeparator();
     connect(Named(file->addAction("E&xit"), "Exit1"), &QAction::triggered, this, &QWidget::close);
 

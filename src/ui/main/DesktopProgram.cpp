@@ -1,5 +1,6 @@
 #include "ui/main/DesktopProgram.h"
 
+#include "addressbook/DMAddress.h"
 #include "base/Tr.h"
 #include "complaints/ComplaintForm.h"
 #include "core/DataModule.h"
@@ -10,6 +11,7 @@
 #include "integration/Connections.h"
 #include "parsing/TextOps.h"
 #include "platform/Home.h"
+#include "ui/addressbook/QtAddressBookWindows.h"
 #include "ui/boxes/BoxFrame.h"
 #include "ui/main/AntiSpamWindow.h"
 #include "ui/main/RetrievalStatusForm.h"
@@ -42,6 +44,8 @@ TDesktopProgram::TDesktopProgram()
 TDesktopProgram::~TDesktopProgram() {
     Finish();
     // Windows before the modules they show, the modules before the interface.
+    addressBook_.reset();
+    addressWindows_.reset();
     status_.reset();
     passwordDialog_.reset();
     main_.reset();
@@ -118,6 +122,10 @@ void TDesktopProgram::CreateModulesAndWindows() {
     passwordDialog_ = std::make_unique<TPasswordDlg>(main_.get());
     status_ = std::make_unique<TRetrievalStatusForm>(dm_->StatusLog, main_.get());
     main_->SetStatusForm(status_.get());
+    addressBook_ = std::make_unique<TAddressDM>();
+    addressWindows_ = std::make_unique<TQtAddressBookWindows>();
+    addressBook_->SetWindows(addressWindows_.get());
+    application_->InsertComponent(&addressBook_->Component());
     // The user's own copy first, then the installed one, then the source tree's.
     main_->HelpFolders = {QString::fromStdString(HomeFolder())};
     if (const std::string exe = ExecutableFolder(); !exe.empty())
@@ -138,6 +146,7 @@ void TDesktopProgram::WireUserInterface() {
     TAntiSpamWindow* main = main_.get();
     TRetrievalStatusForm* status = status_.get();
     ui.Parent = [main] { return main->isVisible() ? static_cast<QWidget*>(main) : nullptr; };
+    addressWindows_->Parent = ui.Parent;
     ui.OnCaption = [main](const std::string& caption) { main->SetStatusCaption(caption); };
     ui.OnShowStatusPanel = [main](bool visible) { main->ShowStatusPanel(visible); };
     ui.OnProgress = [main](int position, int maximum) { main->SetProgress(position, maximum); };
@@ -209,6 +218,7 @@ bool TDesktopProgram::Finish() {
         for (TTable* table : {&filters_->cdsAction, &filters_->cdsFilterCategory, &filters_->cdsRules,
                               &filters_->cdsFields, &filters_->cdsExpr})
             save(*table);
+    if (addressBook_) save(addressBook_->cdsAdressBook);
     if (connections_) {
         try {
             connections_->ShutDown();

@@ -7,6 +7,7 @@
 
 class QLocalServer;
 class QLockFile;
+class TAddressDM;
 class TAntiSpamWindow;
 class TBoxFrame;
 class TComplaintForm;
@@ -14,6 +15,7 @@ class TDM;
 class TFilterDM;
 class TMailCommands;
 class TPasswordDlg;
+class TQtAddressBookWindows;
 class TQtApplicationComponent;
 class TQtTimer;
 class TQtUserInterface;
@@ -49,6 +51,7 @@ public:
     TRetrievalStatusForm* StatusForm() const { return status_.get(); }
     TDM* DataModule() const { return dm_.get(); }
     TFilterDM* Filters() const { return filters_.get(); }
+    TAddressDM* AddressBook() const { return addressBook_.get(); }
     TQtUserInterface& QtInterface() { return *ui_; }
     TMailCommands* MailCommands() const { return commands_.get(); }
     TBoxFrame* InBoxFrame() const { return inBox_; }
@@ -75,6 +78,8 @@ private:
     TBoxFrame* delBox_ = nullptr;
     std::unique_ptr<TPasswordDlg> passwordDialog_;
     std::unique_ptr<TRetrievalStatusForm> status_;
+    std::unique_ptr<TQtAddressBookWindows> addressWindows_;
+    std::unique_ptr<TAddressDM> addressBook_;
     std::unique_ptr<TQtTimer> timer_;
     std::unique_ptr<TConnections> connections_;
     bool finished_ = false;
