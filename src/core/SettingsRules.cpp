@@ -111,12 +111,13 @@ void TSettingsRules::TestAccount() {
                    {result.SmtpCertificate, "smtp_host", "smtp_trusted_cert"}};
     for (const auto& server : servers) {
         if (server.fingerprint.empty()) continue;
-        std::string text = Tr("TrustCertificate",
-                              "The certificate of <%host> cannot be verified. Its SHA-256 fingerprint is\r\n"
-                              "<%fingerprint>\r\n"
-                              "Trust it only if your mail provider gives the same fingerprint. "
-                              "Trust this certificate for this account?");
-        text = ReplaceAll(ReplaceAll(text, "<%host>", a.AsString(server.hostField)), "<%fingerprint>", server.fingerprint);
+        // One line a text in the language files: the fingerprint stands between.
+        const std::string text =
+            ReplaceAll(Tr("TrustCertificate", "The certificate of <%host> cannot be verified. Its SHA-256 fingerprint is:"),
+                       "<%host>", a.AsString(server.hostField)) +
+            "\r\n" + server.fingerprint + "\r\n" +
+            Tr("TrustCertificateQuestion",
+               "Trust it only if your mail provider gives the same fingerprint. Trust this certificate for this account?");
         if (UserInterface().MessageBox(text, Tr("TrustCertificateCaption", "Certificate"), TMsgIcon::Warning,
                                        mbYesNo) != TMsgResult::Yes)
             continue;
