@@ -155,6 +155,23 @@ int TSettingsRules::SecurityIndex(const std::string& stored) {
     return found == words.end() ? 0 : static_cast<int>(found - words.begin());
 }
 
+void TSettingsRules::SecurityChosen(bool smtp, int index) {
+    TTable& a = dm_.cdsAccounts;
+    const auto& words = SecurityWords();
+    if (!HasRow(a) || index < 0 || index >= static_cast<int>(words.size())) return;
+    const std::string& word = words[static_cast<std::size_t>(index)];
+    EnsureEditing(a);
+    a.SetValue(smtp ? "smtp_security" : "security", word);
+    // Plain and implicit-TLS ports of SMTP, POP3 and IMAP.
+    const int plain = smtp ? 25 : a.AsString("proto") == "IMAP" ? 143 : 110;
+    const int tls = smtp ? 465 : plain == 143 ? 993 : 995;
+    const char* portField = smtp ? "smtp_host_port" : "port";
+    const std::int64_t port = a.AsInteger(portField);
+    if (port != plain && port != tls) return;
+    const bool implicitTls = word == SecurityWord(TSecurity::Tls);
+    a.SetValue(portField, static_cast<std::int64_t>(implicitTls ? tls : plain));
+}
+
 // ------------------------------------------------------------ Misc page
 
 std::vector<std::string> TSettingsRules::LanguageNames(const TTranslator& translator) {

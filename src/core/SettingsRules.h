@@ -49,6 +49,10 @@ public:
     static const std::vector<std::string>& SecurityNames();
     // The list position of a stored word ("ssl" reads as "tls", empty as "auto").
     static int SecurityIndex(const std::string& stored);
+    // A choice from a security list (of the SMTP server or the incoming one):
+    // stored, and the port follows between the protocol's usual plain and TLS
+    // ports while it is one of them.
+    void SecurityChosen(bool smtp, int index);
 
     // ------------------------------------------------------------ Misc page
     // The display names of the languages with a file, sorted, and the

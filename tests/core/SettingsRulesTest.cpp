@@ -158,6 +158,32 @@ TEST_F(TSettingsRulesTest, SecurityChoicesReadEveryStoredWord) {
     ASSERT_EQ(TSettingsRules::SecurityWords().size(), TSettingsRules::SecurityNames().size());
 }
 
+TEST_F(TSettingsRulesTest, SslTlsMovesAUsualPortToItsTlsPortAndBack) {
+    StartWithAccount();
+    TTable& a = dm->cdsAccounts;
+    const struct {
+        int tab;
+        bool smtp;
+        int index;  // auto, tls, starttls, none
+        const char* stored;
+        const char* portField;
+        int port;
+    } steps[] = {
+        {0, false, 1, "tls", "port", 995},           {0, false, 2, "starttls", "port", 110},
+        {2, false, 1, "tls", "port", 993},           {2, false, 3, "none", "port", 143},
+        {2, true, 1, "tls", "smtp_host_port", 465},  {2, true, 0, "auto", "smtp_host_port", 25},
+    };
+    for (const auto& step : steps) {
+        rules->ProtocolTabChanged(step.tab);
+        rules->SecurityChosen(step.smtp, step.index);
+        EXPECT_EQ(a.AsString(step.smtp ? "smtp_security" : "security"), step.stored);
+        EXPECT_EQ(a.AsInteger(step.portField), step.port) << step.stored;
+    }
+    a.SetValue("port", std::int64_t{2110});  // the user's own port stays
+    rules->SecurityChosen(false, 1);
+    EXPECT_EQ(a.AsInteger("port"), 2110);
+}
+
 TEST_F(TSettingsRulesTest, LanguagesSortedWithTheCurrentOneOrItsPlace) {
     Start();
     TTranslator& translator = AppTranslator();

@@ -50,6 +50,25 @@ TEST(TTableTest, AppendAssignsIdsAndNavigationVisitsEveryRow) {
     EXPECT_EQ(t.RecNo(), 1);
 }
 
+// A grid reads rows by number while the user edits: the row being edited
+// shows the typed values, a row being added shows nowhere yet.
+TEST(TTableTest, RowsByNumberShowTheEditedRowButNotTheOneBeingAdded) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "ann", 30);
+    AddPerson(t, "bob", 20);
+    const int name = t.FieldIndex("name");
+    t.Edit();
+    t.SetValue("name", std::string("bobby"));
+    EXPECT_EQ(std::get<std::string>(t.ValueAt(2, name)), "bobby");
+    t.Post();
+    t.Append();
+    t.SetValue("name", std::string("cid"));
+    EXPECT_EQ(std::get<std::string>(t.ValueAt(1, name)), "ann");
+    EXPECT_EQ(std::get<std::string>(t.ValueAt(2, name)), "bobby");
+    t.Post();
+    EXPECT_EQ(std::get<std::string>(t.ValueAt(3, name)), "cid");
+}
+
 TEST(TTableTest, LongTextIsCutToTheFieldSize) {
     TTable t("people", PeopleFields());
     AddPerson(t, "abcdefghijklmnop", 1);

@@ -20,6 +20,7 @@
 #include "ui/main/SplashScreen.h"
 #include "ui/settings/ChangePasswordForm.h"
 #include "ui/settings/IdentitiesForm.h"
+#include "ui/settings/SettingsForm.h"
 #include "ui/settings/PasswordDlg.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 
 #include <cstdio>
 
@@ -43,6 +45,30 @@ void Save(QWidget& window, const char* name) {
     const QString file = output + "/" + name + ".png";
     if (!window.grab().save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
     else std::printf("%s\n", qPrintable(file));
+}
+
+void SaveSettings(TSettingsForm& settings, TDM& dm) {
+    auto* pages = settings.findChild<QTabWidget*>("PageControl1");
+    auto* protocols = settings.findChild<QTabWidget*>("ProtocolTabs");
+    const char* const names[] = {"settings-identities", "settings-accounts", "settings-misc"};
+    for (int page = 0; page < 3; ++page) {
+        pages->setCurrentIndex(page);
+        Save(settings, names[page]);
+        if (page == 1) {
+            // The tabs of the other protocols, as a fresh account may choose them.
+            if (auto* add = settings.findChild<QPushButton*>("AddAccountButton")) add->click();
+            for (int tab : {1, 2}) {
+                protocols->setCurrentIndex(tab);
+                QApplication::processEvents();
+                const QString file = output + "/settings-accounts-" + protocols->tabText(tab).toLower() + ".png";
+                settings.grab().save(file);
+                std::printf("%s\n", qPrintable(file));
+            }
+            protocols->setCurrentIndex(0);
+            dm.cdsAccounts.Cancel();
+        }
+    }
+    settings.hide();
 }
 
 void SaveAddressBook(TAddressDM& book) {
@@ -170,6 +196,7 @@ int main(int argc, char** argv) {
         }
         if (auto* tray = main.findChild<QMenu*>("TrayMenu")) Save(*tray, "tray-menu");
         if (auto* popup = program.InBoxFrame()->findChild<QMenu*>("PopupMenu1")) Save(*popup, "inbox-popup-menu");
+        SaveSettings(*program.SettingsForm(), dm);
         SaveAddressBook(*program.AddressBook());
         program.Finish();
     }

@@ -21,6 +21,8 @@
 #include "ui/qt/QtTimer.h"
 #include "ui/qt/QtUserInterface.h"
 #include "ui/settings/PasswordDlg.h"
+#include "ui/settings/SettingsForm.h"
+#include "base/TAction.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -47,6 +49,7 @@ TDesktopProgram::~TDesktopProgram() {
     addressBook_.reset();
     addressWindows_.reset();
     status_.reset();
+    settings_.reset();
     passwordDialog_.reset();
     main_.reset();
     splash_.reset();
@@ -120,6 +123,10 @@ void TDesktopProgram::CreateModulesAndWindows() {
     main_->SetView(0, inBox_);
     main_->SetView(1, delBox_);
     passwordDialog_ = std::make_unique<TPasswordDlg>(main_.get());
+    settings_ = std::make_unique<TSettingsForm>(*dm_, main_->Component().Translator(), main_.get());
+    TSettingsForm* settings = settings_.get();
+    dm_->Actions["CustomizeActionBars"].OnExecute = [settings](TAction&) { settings->exec(); };
+    dm_->Actions["CustomizeActionBars"].Update();
     status_ = std::make_unique<TRetrievalStatusForm>(dm_->StatusLog, main_.get());
     main_->SetStatusForm(status_.get());
     addressBook_ = std::make_unique<TAddressDM>();

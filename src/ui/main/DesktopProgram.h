@@ -15,6 +15,7 @@ class TDM;
 class TFilterDM;
 class TMailCommands;
 class TPasswordDlg;
+class TSettingsForm;
 class TQtAddressBookWindows;
 class TQtApplicationComponent;
 class TQtTimer;
@@ -56,6 +57,7 @@ public:
     TMailCommands* MailCommands() const { return commands_.get(); }
     TBoxFrame* InBoxFrame() const { return inBox_; }
     TBoxFrame* DelBoxFrame() const { return delBox_; }
+    TSettingsForm* SettingsForm() const { return settings_.get(); }
 
 private:
     bool ClaimHomeFolder();
@@ -77,6 +79,7 @@ private:
     TBoxFrame* inBox_ = nullptr;   // owned by the main window's work area
     TBoxFrame* delBox_ = nullptr;
     std::unique_ptr<TPasswordDlg> passwordDialog_;
+    std::unique_ptr<TSettingsForm> settings_;
     std::unique_ptr<TRetrievalStatusForm> status_;
     std::unique_ptr<TQtAddressBookWindows> addressWindows_;
     std::unique_ptr<TAddressDM> addressBook_;

@@ -29,6 +29,12 @@ void TBoundLineEdit::Refresh() {
     if (value != text() && !(hasFocus() && isModified())) setText(value);
 }
 
+void TBoundLineEdit::SetTextAsTyped(const QString& text) {
+    setText(text);
+    setModified(true);
+    Typed(text);
+}
+
 void TBoundLineEdit::Typed(const QString& text) {
     if (!HasRow(table_)) return;
     try {

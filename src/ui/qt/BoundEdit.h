@@ -17,6 +17,8 @@ public:
 
     // Shows the field's value of the current row again.
     void Refresh();
+    // Text put in as if the user had typed it.
+    void SetTextAsTyped(const QString& text);
 
 private:
     void Typed(const QString& text);

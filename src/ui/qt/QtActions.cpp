@@ -1,6 +1,7 @@
 #include "ui/qt/QtActions.h"
 
 #include "base/TAction.h"
+#include "ui/qt/Guarded.h"
 #include "ui/qt/QtComponents.h"
 #include "ui/qt/QtText.h"
 
@@ -27,7 +28,7 @@ QAction* MirrorAction(TAction& action, QObject* owner) {
     action.OnChanged = [guard](const TAction& changed) {
         if (guard) Follow(*guard, changed);
     };
-    QObject::connect(mirror, &QAction::triggered, mirror, [&action] { action.Execute(); });
+    QObject::connect(mirror, &QAction::triggered, mirror, [&action] { RunReportingErrors([&action] { action.Execute(); }); });
     return mirror;
 }
 
