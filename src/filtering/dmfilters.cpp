@@ -208,6 +208,16 @@ void TFilterDM::SetUpActions() {
     for (const TDef& d : defs) {
         TAction& action = Actions.Add(d.name, d.caption, kCategoryGroup);
         if (d.execute) action.OnExecute = [this, execute = d.execute](TAction&) { (this->*execute)(); };
+        // After a scan every action is switched on and then updated: the
+        // rules of the tables must follow, or an empty filter set could be exported.
+        // "Find rule" has nothing to run and is never usable.
+        action.OnUpdate = [this, runs = d.execute != nullptr](TAction& a) {
+            if (runs)
+                dsFilterCategoryDataChange();
+            else
+                a.SetEnabled(false);
+        };
+        if (!d.execute) action.SetEnabled(false);
     }
 }
 

@@ -12,6 +12,8 @@ class TBoxFrame;
 class TComplaintForm;
 class TDM;
 class TFilterDM;
+class TFilterFrame;
+class TSenderListFrame;
 class TMailCommands;
 class TPasswordDlg;
 class TQtApplicationComponent;
@@ -53,6 +55,9 @@ public:
     TMailCommands* MailCommands() const { return commands_.get(); }
     TBoxFrame* InBoxFrame() const { return inBox_; }
     TBoxFrame* DelBoxFrame() const { return delBox_; }
+    TFilterFrame* FilterFrame() const { return filterFrame_; }
+    TSenderListFrame* FriendsFrame() const { return friendsFrame_; }
+    TSenderListFrame* BlackListFrame() const { return blackListFrame_; }
 
 private:
     bool ClaimHomeFolder();
@@ -73,6 +78,9 @@ private:
     std::unique_ptr<TMailCommands> commands_;
     TBoxFrame* inBox_ = nullptr;   // owned by the main window's work area
     TBoxFrame* delBox_ = nullptr;
+    TFilterFrame* filterFrame_ = nullptr;
+    TSenderListFrame* friendsFrame_ = nullptr;
+    TSenderListFrame* blackListFrame_ = nullptr;
     std::unique_ptr<TPasswordDlg> passwordDialog_;
     std::unique_ptr<TRetrievalStatusForm> status_;
     std::unique_ptr<TQtTimer> timer_;
