@@ -354,7 +354,8 @@ const TValue& TTable::ValueAt(int recNo, int fieldIndex) const {
     EnsureView();
     if (recNo < 1 || recNo > static_cast<int>(view_.size())) return kNull;
     const TRow* row = view_[static_cast<std::size_t>(recNo - 1)];
-    if (state_ != TState::Browse && row == current_) return buffer_[fieldIndex];
+    // A new row is not among the rows yet; only a row being changed shows its buffer.
+    if (state_ == TState::Edit && row == current_) return buffer_[fieldIndex];
     return row->values[fieldIndex];
 }
 
