@@ -49,7 +49,6 @@ TChangeRuleForm::TChangeRuleForm(const TRuleDialogInput& input, QWidget* parent)
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* asNew = buttons->addButton("&Add as new", QDialogButtonBox::ActionRole);
     asNew->setObjectName("btnAsNew");
-    asNew->setVisible(input.editing);
     asNew->setAutoDefault(false);
     ok_ = buttons->addButton("&Ok", QDialogButtonBox::AcceptRole);
     ok_->setObjectName("btnOk");
@@ -57,6 +56,8 @@ TChangeRuleForm::TChangeRuleForm(const TRuleDialogInput& input, QWidget* parent)
     ok_->setEnabled(false);
     QPushButton* cancel = buttons->addButton("&Cancel", QDialogButtonBox::RejectRole);
     cancel->setObjectName("btnCancel");
+    // After the last button: the box lays its buttons out anew with each one added.
+    asNew->setVisible(input.editing);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(asNew, &QPushButton::clicked, this, [this] {

@@ -35,6 +35,8 @@ TCheckedComboBox::TCheckedComboBox(QWidget* parent) : QWidget(parent) {
     auto* popupLayout = new QVBoxLayout(popup_);
     popupLayout->setContentsMargins(1, 1, 1, 1);
     listView_ = new QListWidget(popup_);
+    // The list is as high as its lines say, however few they are.
+    listView_->setMinimumSize(0, 0);
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
     listView_->installEventFilter(this);
     popupLayout->addWidget(listView_);
@@ -124,7 +126,8 @@ void TCheckedComboBox::DropDown() {
     const int screenBottom = screen ? screen->availableGeometry().bottom() : below.y() + height + 100;
     const QPoint at = TCheckedList::OpensAbove(below.y(), height, screenBottom) ? mapToGlobal(QPoint(0, -height))
                                                                                  : below;
-    popup_->setGeometry(at.x(), at.y(), width(), height);
+    popup_->setFixedSize(width(), height);
+    popup_->move(at);
     popup_->show();
     listView_->setFocus();
     if (listView_->count() > 0 && !listView_->currentItem()) listView_->setCurrentRow(0);
@@ -137,7 +140,7 @@ void TCheckedComboBox::CloseUp() {
 bool TCheckedComboBox::eventFilter(QObject* watched, QEvent* event) {
     if (watched == popup_ && event->type() == QEvent::Hide) {
         if (OnCloseUp) OnCloseUp();
-    } else if (watched == listView_ && event->type() == QEvent::KeyPress &&
+    } else if ((watched == listView_ || watched == popup_) && event->type() == QEvent::KeyPress &&
                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         CloseUp();
         return true;
