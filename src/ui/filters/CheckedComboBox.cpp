@@ -33,10 +33,12 @@ TCheckedComboBox::TCheckedComboBox(QWidget* parent) : QWidget(parent) {
     popup_->setAttribute(Qt::WA_NoMouseReplay);
     popup_->installEventFilter(this);
     auto* popupLayout = new QVBoxLayout(popup_);
-    popupLayout->setContentsMargins(1, 1, 1, 1);
+    popupLayout->setContentsMargins(0, 1, 0, 1);
     listView_ = new QListWidget(popup_);
     // The list is as high as its lines say, however few they are.
     listView_->setMinimumSize(0, 0);
+    // The pop-up's border and margins are the 4 pixels the height adds to its lines.
+    listView_->setFrameShape(QFrame::NoFrame);
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
     listView_->installEventFilter(this);
     popupLayout->addWidget(listView_);
@@ -119,7 +121,8 @@ bool TCheckedComboBox::IsDroppedDown() const { return popup_->isVisible(); }
 void TCheckedComboBox::DropDown() {
     if (IsDroppedDown()) return;
     const int lines = TCheckedList::DropDownLines(DropDownLines, Columns, listView_->count());
-    const int lineHeight = std::max(listView_->sizeHintForRow(0), listView_->fontMetrics().height() + 2);
+    const int itemHeight = listView_->sizeHintForRow(0);
+    const int lineHeight = itemHeight > 0 ? itemHeight : listView_->fontMetrics().height() + 2;
     const int height = lines * lineHeight + 4;
     const QPoint below = mapToGlobal(QPoint(0, this->height()));
     const QScreen* screen = this->screen();

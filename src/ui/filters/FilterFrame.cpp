@@ -5,6 +5,7 @@
 #include "ui/qt/TableModel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,8 +13,32 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+namespace {
+
+// The picture of a cell in its middle.
+class TCentredPicture : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QIcon picture = cell.icon;
+        cell.icon = QIcon();
+        cell.features &= ~QStyleOptionViewItem::HasDecoration;
+        const QWidget* widget = option.widget;
+        (widget ? widget->style() : QApplication::style())->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+        QRect place(0, 0, 10, 10);
+        place.moveCenter(option.rect.center());
+        picture.paint(painter, place);
+    }
+};
+
+}  // namespace
 
 QIcon CasePicture(bool ticked) {
     QPixmap pixmap(10, 10);
@@ -61,6 +86,8 @@ TFilterFrame::TFilterFrame(TFilterDM& filters, QWidget* parent)
         const bool* on = std::get_if<bool>(&value);
         return !on ? QIcon() : *on ? ticked : empty;
     });
+    if (const int column = rules_.model->ColumnOf("CaseMatch"); column >= 0)
+        rules_.grid->setItemDelegateForColumn(column, new TCentredPicture(rules_.grid));
     bottomLayout->addWidget(rules_.grid, 1);
     bottomLayout->addWidget(BuildButtons("Panel4", {{"btnAddRule", "AddExpr"},
                                                     {"btnEditRule", "EditExpr"},
