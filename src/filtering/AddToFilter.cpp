@@ -39,15 +39,12 @@ void TAddToFilter::Show() {
     TTable& categories = filters_.cdsFilterCategory;
     CategoryNames.clear();
     categoryIds_.clear();
-    const int current = categories.RecNo();
-    categories.DisableControls();
+    // Read row by row without moving: the current category stays current.
     for (int recNo = 1; recNo <= categories.RecordCount(); ++recNo) {
         CategoryNames.push_back(ValueToString(categories.ValueAt(recNo, categories.FieldIndex("NameCategory"))));
         const TValue& id = categories.ValueAt(recNo, categories.FieldIndex("id"));
         categoryIds_.push_back(IsNull(id) ? 0 : std::get<std::int64_t>(id));
     }
-    categories.EnableControls();
-    if (current > 0 && categories.RecNo() != current) categories.SetRecNo(current);
     CategoryIndex = CategoryNames.empty() ? -1 : 0;
 
     TFilter& engine = filters_.Engine();
