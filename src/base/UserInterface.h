@@ -97,6 +97,9 @@ public:
     virtual std::optional<TRuleDialogResult> RuleDialog(const TRuleDialogInput&) { return std::nullopt; }
     // The category search dialog: the entered text, or nothing when cancelled.
     virtual std::optional<std::string> FindCategoryDialog() { return std::nullopt; }
+    // The add-to-filter dialog, filled (dialog.Show()); its "&Add to filter"
+    // calls dialog.AddToFilter. True when it closed that way.
+    virtual bool ShowAddToFilter(class TAddToFilter& /*dialog*/) { return false; }
 
     // What a scan or a processing run shows while it works: the retrieval
     // status window (not modal), the main window's status panel and progress bar.

@@ -100,6 +100,8 @@ TDM::TDM()
     Actions.AttachTo(Component);
     SetUpIdentityActions();
     SetUpAccountActions();
+    SetUpListActions();
+    SetUpAddToFilter();
     Timer.OnTimer = [this] { TimerTimer(); };
 }
 

@@ -75,7 +75,9 @@ public:
     // Every command of the module, by name. Those of this module so far:
     // Identities: Login, ChangeIdentities, DefaultIdentity, AutoLogin,
     //   DeleteIdentity, AddIdentity, ChangePassword, UpdateStatus;
-    // Accounts: AddAccount, DeleteAccount, ApplyAcc, Test.
+    // Accounts: AddAccount, DeleteAccount, ApplyAcc, Test;
+    // Friends / BlackList: AddFriends, FriendsRemove, AddBlackList, BlackListRemove;
+    // InBox: AddToFilter (with the filter module that exists then).
     TActionList Actions;
     // The views' own actions, which a scan makes unavailable with the module's,
     // and their change handlers, run when it ends.
@@ -161,6 +163,12 @@ private:
     // entered correctly (or that was created in it), 0 when cancelled.
     std::int64_t RunIdentityChooser();
     void SignIn(std::int64_t id);
+
+    // friends and blacklist (ListActions.cpp); add to filter (AddToFilterAction.cpp)
+    void SetUpListActions();
+    void ListChanged(TTable& list, const char* removeAction);
+    void SetUpAddToFilter();
+    void AddToFilterExecute();
 
     // accounts (Accounts.cpp)
     void SetUpAccountActions();

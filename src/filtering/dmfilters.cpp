@@ -104,8 +104,8 @@ TFilterDM::TFilterDM()
       cdsFields("cdsFields",
                 {F("id", T::AutoInc), F("Name", T::String, 200), F("RegularExpr", T::String, 200),
                  F("Modifier", T::String, 20)}),
-      cdsExpr("cdsExpr", {F("id", T::AutoInc).ReadOnly(),
-                          F("idFilter", T::Integer),
+      cdsExpr("cdsExpr", {F("id", T::AutoInc).ReadOnly().Hidden(),
+                          F("idFilter", T::Integer).Hidden(),
                           F("idRule", T::Integer).Hidden(),
                           F("Content", T::String, 200).Width(26),
                           F("CaseMatch", T::Boolean).Label("Case").Width(5),
@@ -208,6 +208,16 @@ void TFilterDM::SetUpActions() {
     for (const TDef& d : defs) {
         TAction& action = Actions.Add(d.name, d.caption, kCategoryGroup);
         if (d.execute) action.OnExecute = [this, execute = d.execute](TAction&) { (this->*execute)(); };
+        // After a scan every action is switched on and then updated: the
+        // rules of the tables must follow, or an empty filter set could be exported.
+        // "Find rule" has nothing to run and is never usable.
+        action.OnUpdate = [this, runs = d.execute != nullptr](TAction& a) {
+            if (runs)
+                dsFilterCategoryDataChange();
+            else
+                a.SetEnabled(false);
+        };
+        if (!d.execute) action.SetEnabled(false);
     }
 }
 

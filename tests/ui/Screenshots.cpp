@@ -18,6 +18,14 @@
 #include "ui/main/DesktopProgram.h"
 #include "ui/main/RetrievalStatusForm.h"
 #include "ui/main/SplashScreen.h"
+#include "filtering/AddToFilter.h"
+#include "filtering/FilterEngine.h"
+#include "filtering/dmfilters.h"
+#include "ui/filters/AddCategoryForm.h"
+#include "ui/filters/AddToFilterForm.h"
+#include "ui/filters/ChangeRuleForm.h"
+#include "ui/filters/CheckedComboBox.h"
+#include "ui/filters/FindCategoryForm.h"
 #include "ui/settings/ChangePasswordForm.h"
 #include "ui/settings/IdentitiesForm.h"
 #include "ui/settings/SettingsForm.h"
@@ -31,12 +39,53 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QPainter>
+#include <QListWidget>
 
 #include <cstdio>
 
 namespace {
 
 QString output;
+
+void AddDemoFilters(TFilterDM& filters) {
+    struct TExpr {
+        const char* fields;
+        int rule;
+        const char* content;
+        bool caseMatch;
+    };
+    const struct {
+        const char* name;
+        int action;
+        std::vector<TExpr> expressions;
+    } categories[] = {{"Lottery", 3, {{"3", 1, "lottery", true}, {"1,9", 1, "prizes.example", true}}},
+                      {"Shops", 1, {{"3", 2, "pills", false}, {"12", 10, "", false}, {"3", 11, "", false}}},
+                      {"Mailing lists", 4, {{"4", 1, "lists.example", true}}}};
+    for (const auto& c : categories) {
+        filters.cdsFilterCategory.Append();
+        filters.cdsFilterCategory.SetValue("NameCategory", std::string(c.name));
+        filters.cdsFilterCategory.SetValue("idAction", std::int64_t{c.action});
+        filters.cdsFilterCategory.Post();
+        for (const TExpr& e : c.expressions) {
+            filters.cdsExpr.Append();
+            filters.cdsExpr.SetValue("Fields", std::string(e.fields));
+            filters.cdsExpr.SetValue("idRule", std::int64_t{e.rule});
+            filters.cdsExpr.SetValue("Content", std::string(e.content));
+            filters.cdsExpr.SetValue("CaseMatch", e.caseMatch);
+            filters.cdsExpr.Post();
+        }
+    }
+    filters.cdsFilterCategory.First();
+}
+
+void AddDemoList(TTable& list, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        list.Append();
+        list.SetValue("name", name);
+        list.Post();
+    }
+}
 
 void Save(QWidget& window, const char* name) {
     window.adjustSize();
@@ -167,6 +216,18 @@ int main(int argc, char** argv) {
         if (auto* modes = main.findChild<QListWidget*>("WorkAreaModeListView")) modes->setCurrentRow(1);
         Save(main, "delbox-view");
         if (auto* modes = main.findChild<QListWidget*>("WorkAreaModeListView")) modes->setCurrentRow(0);
+        AddDemoFilters(*program.Filters());
+        AddDemoList(dm.cdsFriends, {"anna@example.org", "bob@work.example", "club@lists.example"});
+        AddDemoList(dm.cdsBlackList, {"prizes.example", "offers@shop.example", "@spam.example"});
+        if (auto* modes = main.findChild<QListWidget*>("WorkAreaModeListView")) {
+            modes->setCurrentRow(2);
+            Save(main, "filter-view");
+            modes->setCurrentRow(3);
+            Save(main, "friends-view");
+            modes->setCurrentRow(4);
+            Save(main, "blacklist-view");
+            modes->setCurrentRow(0);
+        }
         main.resize(640, 480);
         main.ShowStatusPanel(true);
         main.SetProgress(3, 5);
@@ -188,6 +249,39 @@ int main(int argc, char** argv) {
         Save(password, "new-identity");
         TChangePasswordForm change;
         Save(change, "change-password");
+
+        std::vector<std::string> actions, fields, rules;
+        program.Filters()->Engine().ListNames("Action", actions);
+        program.Filters()->Engine().ListNames("Field", fields);
+        program.Filters()->Engine().ListNames("Rule", rules);
+        TAddCategory category({actions, "Lottery", 2, true});
+        Save(category, "add-category");
+        TChangeRuleForm rule({fields, rules, {2, 0}, 0, "lottery", true, true});
+        Save(rule, "change-rule");
+        if (auto* combo = rule.findChild<TCheckedComboBox*>("FieldCombo")) {
+            combo->DropDown();
+            QApplication::processEvents();
+            QWidget* list = combo->DropDownList()->window();
+            const QPoint at = list->geometry().topLeft() - rule.geometry().topLeft();
+            QPixmap both = rule.grab();
+            QPixmap open(std::max(both.width(), at.x() + list->width()), std::max(both.height(), at.y() + list->height()));
+            open.fill(Qt::white);
+            QPainter painter(&open);
+            painter.drawPixmap(0, 0, both);
+            painter.drawPixmap(at, list->grab());
+            painter.end();
+            const QString file = output + "/checked-combo-open.png";
+            if (open.save(file)) std::printf("%s\n", qPrintable(file));
+            combo->CloseUp();
+        }
+        TFindCategoryForm find;
+        Save(find, "find-category");
+        TAddToFilter addToFilter(*program.Filters(),
+                                 "From: Shop <offers@shop.example>\r\nTo: anna@example.org, family@example.org\r\n"
+                                 "Cc: bob@work.example\r\nSubject: Cheap pills\r\n");
+        addToFilter.Show();
+        TAddToFilterForm addToFilterForm(addToFilter);
+        Save(addToFilterForm, "add-to-filter");
 
         for (QMenu* menu : main.menuBar()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (menu->objectName().isEmpty()) continue;

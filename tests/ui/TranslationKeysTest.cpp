@@ -7,6 +7,12 @@
 #include "ui/DemoHome.h"
 #include "ui/main/AntiSpamWindow.h"
 #include "ui/main/DesktopProgram.h"
+#include "filtering/AddToFilter.h"
+#include "filtering/dmfilters.h"
+#include "ui/filters/AddCategoryForm.h"
+#include "ui/filters/AddToFilterForm.h"
+#include "ui/filters/ChangeRuleForm.h"
+#include "ui/filters/FindCategoryForm.h"
 #include "ui/main/SplashScreen.h"
 #include "ui/settings/ChangePasswordForm.h"
 #include "ui/settings/IdentitiesForm.h"
@@ -64,6 +70,12 @@ TEST(TranslationKeysTest, EveryWindowCaptionIsInEveryLanguageFile) {
         TIdentitiesForm identities(chooser);
         TPasswordDlg password;
         TChangePasswordForm change;
+        TAddCategory category({{"kill"}, "", 0, false});
+        TChangeRuleForm rule({{"From"}, {"Contains"}, {}, 0, "", true, true});
+        TFindCategoryForm find;
+        TAddToFilter dialog(*program.Filters(), "From: a@x.org\r\n");
+        dialog.Show();
+        TAddToFilterForm addToFilter(dialog);
         CollectKeys(*ApplicationComponent(), "", keys);
     }
     ResetAppTranslator();

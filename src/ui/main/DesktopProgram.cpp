@@ -13,6 +13,8 @@
 #include "platform/Home.h"
 #include "ui/addressbook/QtAddressBookWindows.h"
 #include "ui/boxes/BoxFrame.h"
+#include "ui/filters/FilterFrame.h"
+#include "ui/lists/SenderListFrame.h"
 #include "ui/main/AntiSpamWindow.h"
 #include "ui/main/RetrievalStatusForm.h"
 #include "ui/main/SplashScreen.h"
@@ -122,6 +124,12 @@ void TDesktopProgram::CreateModulesAndWindows() {
     delBox_ = new TBoxFrame(*dm_, TBoxView::TKind::DelBox);
     main_->SetView(0, inBox_);
     main_->SetView(1, delBox_);
+    filterFrame_ = new TFilterFrame(*filters_);
+    friendsFrame_ = new TSenderListFrame(*dm_, TSenderListFrame::TKind::Friends);
+    blackListFrame_ = new TSenderListFrame(*dm_, TSenderListFrame::TKind::BlackList);
+    main_->SetView(2, filterFrame_);
+    main_->SetView(3, friendsFrame_);
+    main_->SetView(4, blackListFrame_);
     passwordDialog_ = std::make_unique<TPasswordDlg>(main_.get());
     settings_ = std::make_unique<TSettingsForm>(*dm_, main_->Component().Translator(), main_.get());
     TSettingsForm* settings = settings_.get();

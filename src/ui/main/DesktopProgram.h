@@ -13,6 +13,8 @@ class TBoxFrame;
 class TComplaintForm;
 class TDM;
 class TFilterDM;
+class TFilterFrame;
+class TSenderListFrame;
 class TMailCommands;
 class TPasswordDlg;
 class TSettingsForm;
@@ -58,6 +60,9 @@ public:
     TBoxFrame* InBoxFrame() const { return inBox_; }
     TBoxFrame* DelBoxFrame() const { return delBox_; }
     TSettingsForm* SettingsForm() const { return settings_.get(); }
+    TFilterFrame* FilterFrame() const { return filterFrame_; }
+    TSenderListFrame* FriendsFrame() const { return friendsFrame_; }
+    TSenderListFrame* BlackListFrame() const { return blackListFrame_; }
 
 private:
     bool ClaimHomeFolder();
@@ -78,6 +83,9 @@ private:
     std::unique_ptr<TMailCommands> commands_;
     TBoxFrame* inBox_ = nullptr;   // owned by the main window's work area
     TBoxFrame* delBox_ = nullptr;
+    TFilterFrame* filterFrame_ = nullptr;
+    TSenderListFrame* friendsFrame_ = nullptr;
+    TSenderListFrame* blackListFrame_ = nullptr;
     std::unique_ptr<TPasswordDlg> passwordDialog_;
     std::unique_ptr<TSettingsForm> settings_;
     std::unique_ptr<TRetrievalStatusForm> status_;

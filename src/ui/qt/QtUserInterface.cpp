@@ -1,5 +1,9 @@
 #include "ui/qt/QtUserInterface.h"
 
+#include "ui/filters/AddCategoryForm.h"
+#include "ui/filters/AddToFilterForm.h"
+#include "ui/filters/ChangeRuleForm.h"
+#include "ui/filters/FindCategoryForm.h"
 #include "ui/qt/QtText.h"
 #include "ui/settings/ChangePasswordForm.h"
 #include "ui/settings/IdentitiesForm.h"
@@ -160,6 +164,21 @@ std::optional<std::string> TQtUserInterface::ShowChangePasswordDialog() {
     TChangePasswordForm form(Parent());
     if (form.exec() != QDialog::Accepted) return std::nullopt;
     return form.NewPassword();
+}
+
+std::optional<TCategoryDialogResult> TQtUserInterface::CategoryDialog(const TCategoryDialogInput& input) {
+    return TAddCategory::Ask(input, Parent());
+}
+
+std::optional<TRuleDialogResult> TQtUserInterface::RuleDialog(const TRuleDialogInput& input) {
+    return TChangeRuleForm::Ask(input, Parent());
+}
+
+std::optional<std::string> TQtUserInterface::FindCategoryDialog() { return TFindCategoryForm::Ask(Parent()); }
+
+bool TQtUserInterface::ShowAddToFilter(TAddToFilter& dialog) {
+    TAddToFilterForm form(dialog, Parent());
+    return form.exec() == QDialog::Accepted;
 }
 
 void TQtUserInterface::CloseMainWindow() {

@@ -58,6 +58,10 @@ public:
     bool ShowIdentityChooser(TIdentityChooser& chooser) override;
     std::optional<TNewIdentity> ShowNewIdentityDialog(TIdentityChooser& chooser) override;
     std::optional<std::string> ShowChangePasswordDialog() override;
+    std::optional<TCategoryDialogResult> CategoryDialog(const TCategoryDialogInput& input) override;
+    std::optional<TRuleDialogResult> RuleDialog(const TRuleDialogInput& input) override;
+    std::optional<std::string> FindCategoryDialog() override;
+    bool ShowAddToFilter(TAddToFilter& dialog) override;
     void CloseMainWindow() override;
 
 private:
