@@ -2,6 +2,7 @@
 
 #include "addressbook/DMAddress.h"
 #include "core/DataModule.h"
+#include "ui/qt/ButtonRow.h"
 #include "ui/qt/Icons.h"
 #include "ui/qt/QtActions.h"
 #include "ui/qt/QtText.h"
@@ -136,10 +137,8 @@ void TBoxFrame::BuildGrid() {
 }
 
 QWidget* TBoxFrame::BuildButtons() {
-    auto* panel = new QWidget(this);
+    auto* panel = new TButtonRow(this);
     panel->setObjectName("ButtonPanel");
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(4, 4, 4, 4);
     const auto button = [&](QAction* action) {
         auto* b = new QPushButton(panel);
         b->setText(action->text());
@@ -149,7 +148,7 @@ QWidget* TBoxFrame::BuildButtons() {
             b->setEnabled(action->isEnabled());
         });
         connect(b, &QPushButton::clicked, action, &QAction::trigger);
-        layout->addWidget(b);
+        panel->Add(b);
     };
     if (view_.Kind() == TBoxView::TKind::InBox) {
         if (dm_.Actions.Find("AddToFilter")) button(ActionFor(dm_.Actions, "AddToFilter", this));
@@ -163,7 +162,6 @@ QWidget* TBoxFrame::BuildButtons() {
         button(ActionFor(view_.Actions, "MoveToInBox", this));
         button(ActionFor(dm_.Actions, "DelBoxComplain", this));
     }
-    layout->addStretch();
     return panel;
 }
 
