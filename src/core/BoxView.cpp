@@ -61,7 +61,11 @@ TBoxView::TBoxView(TDM& dm, TKind kind)
             };
     dm_.ViewActions.push_back(&Actions);
     dm_.ViewChangeHandlers.push_back([this] { DataChanged(); });
-    subscription_ = box_.Subscribe([this](TTable&, TTable::TChange) { DataChanged(); });
+    // A scan adds rows with the commands unavailable; it runs the handler
+    // once when it ends.
+    subscription_ = box_.Subscribe([this](TTable&, TTable::TChange) {
+        if (dm_.Idle) DataChanged();
+    });
 }
 
 TBoxView::~TBoxView() { box_.Unsubscribe(subscription_); }

@@ -243,6 +243,19 @@ bool TTable::RowLess(const TRow* a, const TRow* b) const {
 
 void TTable::InvalidateView() { viewValid_ = false; }
 
+// A row added last takes the place in the view that rebuilding the view would
+// give it (after its equals, as the stable sort keeps the order of adding),
+// so that a scan adding thousands of rows does not sort them again for each.
+void TTable::PlaceAddedRow(TRow& row) {
+    if (!viewValid_ || !RowVisible(row)) return InvalidateView();
+    const auto at = activeIndex_ < 0
+                        ? view_.end()
+                        : std::upper_bound(view_.begin(), view_.end(), &row,
+                                           [this](const TRow* a, const TRow* b) { return RowLess(a, b); });
+    const auto placed = view_.insert(at, &row);  // may move the vector: begin() after it
+    position_ = static_cast<int>(placed - view_.begin());
+}
+
 void TTable::EnsureView() const {
     if (viewValid_) return;
     view_.clear();
@@ -557,13 +570,15 @@ bool TTable::PostRow(bool save) {
         row = current_;
         row->values = std::move(buffer_);
     }
+    const bool added = state_ == TState::Insert;
     buffer_.clear();
     state_ = TState::Browse;
     current_ = row;
     beforeInsert_ = nullptr;
     MarkDirty(*row);
     CalcRow(*row);
-    InvalidateView();
+    if (added) PlaceAddedRow(*row);
+    else InvalidateView();
     Notify(TChange::Data);
     if (save && !Save()) throw TTableError(lastError_);
     if (AfterPost) AfterPost(*this);

@@ -166,6 +166,7 @@ private:
     TValue Coerce(const TFieldDef& def, TValue value) const;
     void EnsureView() const;
     void InvalidateView();
+    void PlaceAddedRow(TRow& row);
     bool RowVisible(const TRow& row) const;
     bool RowLess(const TRow* a, const TRow* b) const;
     void SetCurrent(int position);

@@ -69,6 +69,26 @@ TEST(TTableTest, RowsByNumberShowTheEditedRowButNotTheOneBeingAdded) {
     EXPECT_EQ(std::get<std::string>(t.ValueAt(3, name)), "cid");
 }
 
+// Rows added under an index take the place a rebuilt view gives them, equal
+// keys in the order of adding, and the added row is the current one.
+TEST(TTableTest, RowsAddedUnderAnIndexStandWhereARebuiltViewPutsThem) {
+    for (const bool descending : {false, true}) {
+        TTable t("people", PeopleFields());
+        t.AddIndex("by_age", "age", descending);
+        t.SetIndexName("by_age");
+        std::uint32_t seed = 12345;
+        for (int i = 0; i < 300; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            AddPerson(t, "p" + std::to_string(i), static_cast<int>((seed >> 16) % 20));
+            ASSERT_EQ(t.AsString("name"), "p" + std::to_string(i));
+        }
+        const std::vector<std::string> added = Names(t);
+        t.SetIndexName("");
+        t.SetIndexName("by_age");
+        EXPECT_EQ(added, Names(t)) << (descending ? "descending" : "ascending");
+    }
+}
+
 TEST(TTableTest, LongTextIsCutToTheFieldSize) {
     TTable t("people", PeopleFields());
     AddPerson(t, "abcdefghijklmnop", 1);

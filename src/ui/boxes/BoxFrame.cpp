@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTableView>
@@ -89,7 +90,14 @@ TBoxFrame::TBoxFrame(TDM& dm, TBoxView::TKind kind, QWidget* parent)
     BuildMenu();
     subscription_ = view_.Box().Subscribe([this](TTable&, TTable::TChange change) {
         if (change == TTable::TChange::Scroll || change == TTable::TChange::Reset) TableToCurrentRow();
-        ShowHeader();
+        // While a scan adds rows, the pane follows when the window gets to its events.
+        if (dm_.Idle) return ShowHeader();
+        if (headerPending_) return;
+        headerPending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            headerPending_ = false;
+            ShowHeader();
+        });
     });
     if (tabs_) RebuildTabs();
     view_.DataChanged();
@@ -223,9 +231,16 @@ void TBoxFrame::TableToCurrentRow() {
     following_ = false;
 }
 
+// A scan changes the box some fifteen times a message: the pane is laid out
+// again only when the current row's header is another one, and a row being
+// added is no current row yet.
 void TBoxFrame::ShowHeader() {
     TTable& box = view_.Box();
-    memo_->setPlainText(box.IsEmpty() || box.RecNo() < 1 ? QString() : ToQt(box.AsString("header")));
+    if (box.State() == TTable::TState::Insert) return;
+    std::string header = box.IsEmpty() || box.RecNo() < 1 ? std::string() : box.AsString("header");
+    if (header == shownHeader_) return;
+    memo_->setPlainText(ToQt(header));
+    shownHeader_ = std::move(header);
 }
 
 void TBoxFrame::ShowSortMarker() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "core/BoxView.h"
 #include "ui/qt/QtComponents.h"
 
@@ -46,6 +48,8 @@ private:
     QTableView* grid_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
+    std::string shownHeader_;
+    bool headerPending_ = false;
     QMenu* menu_ = nullptr;
     int subscription_ = 0;
     bool following_ = false;

@@ -67,8 +67,8 @@ TAntiSpamWindow::TAntiSpamWindow(TDM& dm, TFilterDM& filters)
     BuildModes();
     BuildStatusPanel();
 
-    inBoxSubscription_ = dm_.cdsInBox.Subscribe([this](TTable&, TTable::TChange) { ShowCounts(); });
-    delBoxSubscription_ = dm_.cdsDelBox.Subscribe([this](TTable&, TTable::TChange) { ShowCounts(); });
+    inBoxSubscription_ = dm_.cdsInBox.Subscribe([this](TTable&, TTable::TChange) { CountsChanged(); });
+    delBoxSubscription_ = dm_.cdsDelBox.Subscribe([this](TTable&, TTable::TChange) { CountsChanged(); });
     // The walk gives the modes their translated names; the counts come back after it.
     language_ = component_.Translator().OnLanguageChanged.Subscribe([this](TLanguage) { ShowCounts(); });
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -256,11 +256,25 @@ void TAntiSpamWindow::ModeSelected() {
     workArea_->setCurrentIndex(row);
 }
 
+// While a scan adds rows, the counts follow when the window gets to its events.
+void TAntiSpamWindow::CountsChanged() {
+    if (dm_.Idle) return ShowCounts();
+    if (countsPending_) return;
+    countsPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        countsPending_ = false;
+        ShowCounts();
+    });
+}
+
 void TAntiSpamWindow::ShowCounts() {
     const int rows[] = {dm_.cdsInBox.RecordCount(), dm_.cdsDelBox.RecordCount()};
     for (int mode = 0; mode < 2; ++mode) {
         QListWidgetItem* item = modes_->item(mode);
-        item->setText(ToQt(CountedModeCaption(FromQt(item->text()), rows[mode])));
+        // A scan changes the boxes many times a message; the list is laid out
+        // again only when a caption reads differently.
+        const QString caption = ToQt(CountedModeCaption(FromQt(item->text()), rows[mode]));
+        if (caption != item->text()) item->setText(caption);
     }
 }
 
@@ -268,9 +282,18 @@ void TAntiSpamWindow::ShowStatusPanel(bool visible) {
     statusBar()->setVisible(visible);
 }
 
+// Called for every message of a scan: the bar takes the latest position when
+// the window next gets to its events, so it is drawn at most that often.
 void TAntiSpamWindow::SetProgress(int position, int maximum) {
-    progress_->setMaximum(std::max(1, maximum));
-    progress_->setValue(std::min(position, progress_->maximum()));
+    progressMaximum_ = std::max(1, maximum);
+    progressPosition_ = std::min(position, progressMaximum_);
+    if (progressPending_) return;
+    progressPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        progressPending_ = false;
+        if (progress_->maximum() != progressMaximum_) progress_->setMaximum(progressMaximum_);
+        progress_->setValue(progressPosition_);
+    });
 }
 
 void TAntiSpamWindow::SetStatusCaption(const std::string& caption) {

@@ -71,6 +71,7 @@ private:
     void BuildTray();
     void ModeSelected();
     void ShowCounts();
+    void CountsChanged();
     void MinimiseToTray();
     void EditCommand(int command);
 
@@ -88,6 +89,9 @@ private:
     QAction* process_ = nullptr;
     QAction* run_ = nullptr;
     QAction* settings_ = nullptr;
+    int progressPosition_ = 0, progressMaximum_ = 1;
+    bool progressPending_ = false;
+    bool countsPending_ = false;
     QAction* about_ = nullptr;
     int inBoxSubscription_ = 0;
     int delBoxSubscription_ = 0;

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -83,7 +84,16 @@ void TRetrievalStatusForm::LogChanged(int change, int line) {
         case TStatusLog::TChange::Cleared: logView_->clear(); break;
         case TStatusLog::TChange::Added:
         case TStatusLog::TChange::Appended: ShowLine(line); break;
-        case TStatusLog::TChange::Scrolled: logView_->scrollToBottom(); break;
+        case TStatusLog::TChange::Scrolled:
+            // Once for all the lines added until the window next gets to its events.
+            if (!scrollPending_) {
+                scrollPending_ = true;
+                QTimer::singleShot(0, this, [this] {
+                    scrollPending_ = false;
+                    logView_->scrollToBottom();
+                });
+            }
+            break;
         case TStatusLog::TChange::AccountValues: ShowAccountValues(); break;
     }
 }

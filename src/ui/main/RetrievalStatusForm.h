@@ -33,4 +33,5 @@ private:
     QLabel* msgTotalSize_;
     QTreeWidget* logView_;
     bool waitCursor_ = false;
+    bool scrollPending_ = false;
 };

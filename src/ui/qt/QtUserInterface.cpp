@@ -91,7 +91,13 @@ TMsgResult TQtUserInterface::MessageBox(const std::string& text, const std::stri
     return buttons & mbCancel ? TMsgResult::Cancel : FirstButton(buttons);
 }
 
-void TQtUserInterface::ProcessMessages() { QCoreApplication::processEvents(); }
+// A scan asks after every message; the window answers clicks and repaints
+// its views at most every 50 ms, or the painting would cost more than the scan.
+void TQtUserInterface::ProcessMessages() {
+    if (lastEvents_.isValid() && lastEvents_.elapsed() < EventsInterval) return;
+    QCoreApplication::processEvents();
+    lastEvents_.restart();
+}
 
 void TQtUserInterface::SetCursor(TCursor cursor) {
     const bool wait = cursor == TCursor::Wait;

@@ -2,6 +2,8 @@
 
 #include "base/UserInterface.h"
 
+#include <QElapsedTimer>
+
 #include <deque>
 #include <functional>
 #include <optional>
@@ -25,6 +27,10 @@ public:
     std::deque<TMsgResult> NextAnswers;
     std::deque<std::optional<std::string>> NextFiles;
     std::vector<TShownMessage> Shown;
+
+    // A long run processes pending events (clicks, repaints) at most this
+    // often, in milliseconds; tests that click at a given message set 0.
+    int EventsInterval = 50;
 
     // The window that owns dialogs and message boxes (the main window once it exists).
     std::function<QWidget*()> Parent = [] { return static_cast<QWidget*>(nullptr); };
@@ -67,6 +73,7 @@ public:
 private:
     std::optional<std::string> FileName(const TFileDialog& dialog, bool save);
     bool waitCursor_ = false;
+    QElapsedTimer lastEvents_;
 };
 
 // "Text files (*.txt)|*.txt|All files|*" as a Qt name filter list.

@@ -98,6 +98,8 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
 }
 
 void TTableModel::TableChanged(int change) {
+    // The values of a row being added show once it is posted.
+    if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && table_.State() == TTable::TState::Insert) return;
     const int count = table_.RecordCount();
     if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && count == rows_) {
         const int row = table_.RecNo() - 1;
