@@ -77,7 +77,7 @@ TComplaintWindow::TComplaintWindow(TComplaintForm& form, QWidget* parent)
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(pages_, &QTabWidget::currentChanged, this, [this](int page) { form_.ActivePage = page; });
     form_.OnChange = [this] { ShowState(); };
-    resize(640, 560);
+    setMinimumSize(620, 540);
     component_.Loaded();
 }
 
@@ -126,10 +126,9 @@ QWidget* TComplaintWindow::BuildAdminPage() {
     grid->addLayout(routeRow, 0, 1);
     grid->addWidget(Label("lblAdminSubject", "Subject", message), 1, 0);
     grid->addWidget(adminSubject_, 1, 1);
-    auto* checks = new QHBoxLayout;
+    auto* checks = new QVBoxLayout;
     checks->addWidget(adminAppend_);
     checks->addWidget(adminInclude_);
-    checks->addStretch();
     grid->addLayout(checks, 2, 1);
     grid->addWidget(Label("lblAdminText", "Text", message), 3, 0, Qt::AlignTop);
     grid->addWidget(adminText_, 3, 1);
@@ -148,8 +147,8 @@ QWidget* TComplaintWindow::BuildAdminPage() {
     ipInformation_->setLineWrapMode(QPlainTextEdit::NoWrap);
     ipInformation_->setBackgroundRole(QPalette::Window);
     (new QVBoxLayout(information))->addWidget(ipInformation_);
-    lists->addWidget(admins, 2);
-    lists->addWidget(information, 3);
+    lists->addWidget(admins, 1);
+    lists->addWidget(information, 1);
     layout->addLayout(lists, 2);
     auto* send = new QHBoxLayout;
     send->addStretch();
@@ -195,10 +194,9 @@ QWidget* TComplaintWindow::BuildUsersPage() {
     userText_->setObjectName("memoUserMsgText");
     grid->addWidget(Label("lblUserSubject", "Subject", message), 0, 0);
     grid->addWidget(userSubject_, 0, 1);
-    auto* checks = new QHBoxLayout;
+    auto* checks = new QVBoxLayout;
     checks->addWidget(userAppend_);
     checks->addWidget(userInclude_);
-    checks->addStretch();
     grid->addLayout(checks, 1, 1);
     grid->addWidget(Label("lblUserText", "Text", message), 2, 0, Qt::AlignTop);
     grid->addWidget(userText_, 2, 1);
@@ -240,9 +238,13 @@ QWidget* TComplaintWindow::BuildErrorPage() {
 }
 
 int TComplaintWindow::Open() {
+    Prepare();
+    return exec();
+}
+
+void TComplaintWindow::Prepare() {
     form_.Show();
     ShowTexts();
-    return exec();
 }
 
 void TComplaintWindow::ShowTexts() {

@@ -23,6 +23,8 @@ public:
 
     // Prepares the form for the message it holds and shows the window modally.
     int Open();
+    // The preparation alone (Open does it first).
+    void Prepare();
     TQtFormComponent& Component() { return component_; }
     void reject() override;
 

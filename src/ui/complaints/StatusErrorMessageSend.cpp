@@ -76,7 +76,7 @@ TStatusErrorMessageSend::TStatusErrorMessageSend(TBatchErrorMessages& batch, QWi
     language_ = component_.Translator().OnLanguageChanged.Subscribe([this](TLanguage) { TranslateColumns(); });
     TranslateColumns();
     ShowState();
-    resize(560, 340);
+    setMinimumSize(560, 320);
     component_.Loaded();
 }
 
