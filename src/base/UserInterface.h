@@ -115,6 +115,9 @@ public:
     virtual void ResetSelectionCounts(bool /*inBox*/, bool /*delBox*/) {}
     // The complaint window, modal, for the message fields set in the form.
     virtual void ShowComplaintWindow(class TComplaintForm& /*form*/) {}
+    // The batch sender of error messages ("Send error messages"), modal: it
+    // runs batch.Run() once it is shown and closes with its "Close".
+    virtual void ShowErrorMessageSender(class TBatchErrorMessages& /*batch*/) {}
 
     // The identity chooser ("Choose your identity"): shown after chooser.Show();
     // its buttons call chooser.Select/Continue/NewIdentity. True when it closed

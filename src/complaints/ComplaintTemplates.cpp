@@ -1,5 +1,6 @@
 #include "complaints/ComplaintTemplates.h"
 
+#include "complaints/ComplaintComposer.h"
 #include "mail/ProtocolText.h"
 #include "parsing/TextOps.h"
 #include "platform/CodePage.h"
@@ -94,10 +95,11 @@ std::vector<std::string> BuildErrorMessage(const std::vector<std::string>& error
                                            const TErrorMessageValues& values) {
     std::string text;
     for (size_t i = 0; i < errorTemplate.size(); ++i) text += (i ? "\r\n" : "") + errorTemplate[i];
-    text = ReplaceAllNoCase(text, "%POP3", values.pop3Host);
-    text = ReplaceAllNoCase(text, "%SPAMER", AddressOf(values.spammerFrom));
-    text = ReplaceAllNoCase(text, "%DATETIME", values.dateText);
-    text = ReplaceAllNoCase(text, "%EMAIL", values.email);
+    // The values stand in header lines: none of them may break a line.
+    text = ReplaceAllNoCase(text, "%POP3", HeaderSafe(values.pop3Host));
+    text = ReplaceAllNoCase(text, "%SPAMER", HeaderSafe(AddressOf(values.spammerFrom)));
+    text = ReplaceAllNoCase(text, "%DATETIME", HeaderSafe(values.dateText));
+    text = ReplaceAllNoCase(text, "%EMAIL", HeaderSafe(values.email));
     text = ReplaceAllNoCase(text, "%MSG", values.message);
     return SplitLines(text);
 }

@@ -3,6 +3,8 @@
 #include "addressbook/DMAddress.h"
 #include "base/Tr.h"
 #include "base/UserInterface.h"
+#include "complaints/BatchErrorMessages.h"
+#include "complaints/ComplaintTemplates.h"
 #include "core/DataModule.h"
 #include "core/MailCommands.h"
 #include "core/SenderLists.h"
@@ -42,9 +44,8 @@ TBoxView::TBoxView(TDM& dm, TKind kind)
         add("Add2Blacklist", "Add to blacklist", [this] { AddSendersTo(dm_.cdsBlackList, false); });
         add("SelectAll", "Select all", [this] { SelectAll(); });
         add("UnSelectAll", "UnSelect all", [this] { UnSelectAll(); });
-        // The batch sender opens with its own window.
-        add("SendErrorMsg", "Send error message", nullptr);
-        add("SendErrorMsgAndDel", "Send error message && delete", nullptr);
+        add("SendErrorMsg", "Send error message", [this] { SendErrorMessages(false); });
+        add("SendErrorMsgAndDel", "Send error message && delete", [this] { SendErrorMessages(true); });
     } else {
         add("MoveToInBox", "Move to InBox", [this] { MoveRows(); })->SetEnabled(false);
     }
@@ -203,6 +204,22 @@ void TBoxView::AddSenderToAddressBook(TAddressDM& book) {
     book.NewContactEmail = rows ? RowSenderAddress(box_) : std::string();
     book.NewContactName = rows ? DisplayNameOf(box_.AsString("from")) : std::string();
     book.Actions["Add"].Execute();
+}
+
+void TBoxView::SendErrorMessages(bool andDelete) {
+    TTable& accounts = dm_.cdsAccounts;
+    const auto accountOf = [&accounts](std::int64_t id) -> std::optional<TAccountValues> {
+        if (id <= 0 || !accounts.Locate("id", id)) return std::nullopt;
+        return AccountValuesOf(accounts);
+    };
+    {
+        TBatchErrorMessages batch(box_, ErrorTemplate ? ErrorTemplate() : TComplaintTemplates::Defaults().error,
+                                  accountOf);
+        batch.Show();
+        UserInterface().ShowErrorMessageSender(batch);
+    }
+    if (andDelete) MoveRows();
+    else DataChanged();
 }
 
 void TBoxView::TitleClicked(const std::string& field) {

@@ -46,6 +46,12 @@ public:
     // (its address and display name handed over to the address book's "Add").
     void AddSenderToAddressBook(TAddressDM& book);
 
+    // "Send error message" (and "... && delete", which then moves the ticked
+    // rows to DelBox): the batch sender for the ticked rows.
+    void SendErrorMessages(bool andDelete);
+    // The error-message template of the complaint window (the built-in one when not set).
+    std::function<std::vector<std::string>()> ErrorTemplate;
+
     // A click on a column title: same column reverses, another starts ascending.
     void TitleClicked(const std::string& field);
     const std::string& SortField() const { return sortField_; }

@@ -19,6 +19,13 @@ TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filt
     if (filters_) filters_->IsScanRunning = [this] { return !dm_.Idle; };
     // The error message warns of a running mail client and is sent all the same.
     if (!complaint_.WarnIfMailClientRunning) complaint_.WarnIfMailClientRunning = [this] { dm_.IsMailClientRunning(); };
+    // The complaint window's sends stop while one runs.
+    if (!complaint_.IsMailClientRunning) complaint_.IsMailClientRunning = [this] { return dm_.IsMailClientRunning(); };
+    if (!complaint_.AccountOf)
+        complaint_.AccountOf = [this](std::int64_t id) -> std::optional<TAccountValues> {
+            if (!LocateAccount(id)) return std::nullopt;
+            return CurrentAccount();
+        };
 }
 
 void TMailCommands::SetUpActions() {

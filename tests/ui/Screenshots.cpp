@@ -4,7 +4,13 @@
 #include "addressbook/AddressImport.h"
 #include "addressbook/ContactEditor.h"
 #include "addressbook/DMAddress.h"
+#include "complaints/BatchErrorMessages.h"
+#include "complaints/ComplaintForm.h"
 #include "core/DataModule.h"
+#include "core/MailCommands.h"
+#include "mail/FakeServer.h"
+#include "ui/complaints/ComplaintWindow.h"
+#include "ui/complaints/StatusErrorMessageSend.h"
 #include "core/IdentityChooser.h"
 #include "core/StatusLog.h"
 #include "i18n/Translator.h"
@@ -32,6 +38,7 @@
 #include "ui/settings/PasswordDlg.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QTabWidget>
@@ -176,6 +183,70 @@ void SaveAddressBook(TAddressDM& book) {
 
 }  // namespace
 
+// The three pages after a "Check" answered by a whois server on loopback.
+void SaveComplaint(TDesktopProgram& program) {
+    TComplaintForm& form = *program.Complaint();
+    TFakeServer whois({C("203.0.113.9"),
+                       S("NetRange:       203.0.113.0 - 203.0.113.255\r\nOrgName:        Example Net\r\n"
+                         "OrgAbuseEmail:  abuse@net.example\r\nOrgNOCEmail:    noc@net.example\r\n"
+                         "OrgTechEmail:   hostmaster@net.example\r\n"),
+                       Close()});
+    form.WhoisSettings = [port = whois.Port()] {
+        TWhoisSettings settings;
+        settings.ipRegistry = {"127.0.0.1", port};
+        settings.reverseName = [](const std::string&) { return std::string(); };
+        return settings;
+    };
+    form.MessageText = "Received: from relay.spam.example ([203.0.113.9]) by mx.example.org\r\n"
+                       "Received: from [198.51.100.23] by relay.spam.example\r\n"
+                       "From: Shop <offers@shop.example>\r\nTo: anna@example.org\r\nSubject: Cheap pills\r\n"
+                       "Reply-To: orders@pills.example\r\n";
+    form.MessageFrom = "Shop <offers@shop.example>";
+    form.MessageSubject = "Cheap pills";
+    form.SenderAddress = "anna@example.org";
+    TComplaintWindow& window = *program.ComplaintWindow();
+    window.Prepare();
+    const auto routes = form.RouteList;
+    form.RouteIndex = static_cast<int>(std::find(routes.begin(), routes.end(), "203.0.113.9") - routes.begin());
+    form.Check();
+    form.SetAdminChecked(0, true);
+    if (form.OnChange) form.OnChange();
+    auto* pages = window.findChild<QTabWidget*>("PageControl");
+    const char* names[] = {"complaint-admin", "complaint-users", "complaint-error-message"};
+    for (int page = 0; page < 3; ++page) {
+        pages->setCurrentIndex(page);
+        Save(window, names[page]);
+    }
+    window.hide();
+}
+
+// A run whose servers refuse, and a row whose account is gone.
+void SaveBatch(TDM& dm) {
+    dm.cdsAccounts.First();
+    dm.cdsAccounts.Edit();
+    dm.cdsAccounts.SetValue("host", std::string("127.0.0.1"));
+    dm.cdsAccounts.SetValue("port", std::int64_t{1});
+    dm.cdsAccounts.SetValue("smtp_host", std::string("127.0.0.1"));
+    dm.cdsAccounts.SetValue("smtp_host_port", std::int64_t{1});
+    dm.cdsAccounts.Post();
+    TTable& in = dm.cdsInBox;
+    in.Append();
+    in.SetValue("from", std::string("Old <old@gone.example>"));
+    in.SetValue("idaccount", std::int64_t{7});
+    in.SetValue("messagenum", std::int64_t{1});
+    in.SetValue("Selected", true);
+    in.Post();
+    TBatchErrorMessages batch(in, TComplaintTemplates::Defaults().error, [&dm](std::int64_t id) -> std::optional<TAccountValues> {
+        if (!dm.cdsAccounts.Locate("id", id)) return std::nullopt;
+        return AccountValuesOf(dm.cdsAccounts);
+    });
+    batch.Show();
+    TStatusErrorMessageSend window(batch);
+    window.show();
+    for (int i = 0; i < 50 && !batch.CloseEnabled; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    Save(window, "batch-error-messages");
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER [LANGUAGE]\n", argv[0]);
@@ -292,6 +363,8 @@ int main(int argc, char** argv) {
         if (auto* popup = program.InBoxFrame()->findChild<QMenu*>("PopupMenu1")) Save(*popup, "inbox-popup-menu");
         SaveSettings(*program.SettingsForm(), dm);
         SaveAddressBook(*program.AddressBook());
+        SaveComplaint(program);
+        SaveBatch(dm);
         program.Finish();
     }
     ResetAppTranslator();

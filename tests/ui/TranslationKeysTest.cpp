@@ -1,5 +1,6 @@
 // Every caption the windows and the data modules' actions show has its key in
 // each shipped language file.
+#include "complaints/BatchErrorMessages.h"
 #include "core/DataModule.h"
 #include "core/IdentityChooser.h"
 #include "i18n/Component.h"
@@ -9,6 +10,7 @@
 #include "ui/main/DesktopProgram.h"
 #include "filtering/AddToFilter.h"
 #include "filtering/dmfilters.h"
+#include "ui/complaints/StatusErrorMessageSend.h"
 #include "ui/filters/AddCategoryForm.h"
 #include "ui/filters/AddToFilterForm.h"
 #include "ui/filters/ChangeRuleForm.h"
@@ -76,6 +78,8 @@ TEST(TranslationKeysTest, EveryWindowCaptionIsInEveryLanguageFile) {
         TAddToFilter dialog(*program.Filters(), "From: a@x.org\r\n");
         dialog.Show();
         TAddToFilterForm addToFilter(dialog);
+        TBatchErrorMessages batch(program.DataModule()->cdsInBox, {}, nullptr);
+        TStatusErrorMessageSend errorMessages(batch);
         CollectKeys(*ApplicationComponent(), "", keys);
     }
     ResetAppTranslator();

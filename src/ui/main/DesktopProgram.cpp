@@ -13,6 +13,7 @@
 #include "platform/Home.h"
 #include "ui/addressbook/QtAddressBookWindows.h"
 #include "ui/boxes/BoxFrame.h"
+#include "ui/complaints/ComplaintWindow.h"
 #include "ui/filters/FilterFrame.h"
 #include "ui/lists/SenderListFrame.h"
 #include "ui/main/AntiSpamWindow.h"
@@ -51,6 +52,7 @@ TDesktopProgram::~TDesktopProgram() {
     addressBook_.reset();
     addressWindows_.reset();
     status_.reset();
+    complaintWindow_.reset();
     settings_.reset();
     passwordDialog_.reset();
     main_.reset();
@@ -135,6 +137,8 @@ void TDesktopProgram::CreateModulesAndWindows() {
     TSettingsForm* settings = settings_.get();
     dm_->Actions["CustomizeActionBars"].OnExecute = [settings](TAction&) { settings->exec(); };
     dm_->Actions["CustomizeActionBars"].Update();
+    complaintWindow_ = std::make_unique<TComplaintWindow>(*complaint_, main_.get());
+    inBox_->View().ErrorTemplate = [complaint = complaint_.get()] { return complaint->Templates.error; };
     status_ = std::make_unique<TRetrievalStatusForm>(dm_->StatusLog, main_.get());
     main_->SetStatusForm(status_.get());
     addressBook_ = std::make_unique<TAddressDM>();
@@ -181,6 +185,8 @@ void TDesktopProgram::WireUserInterface() {
         if (inBoxToo) inBox->View().RecountTicks();
         if (delBoxToo) delBox->View().RecountTicks();
     };
+    TComplaintWindow* complaintWindow = complaintWindow_.get();
+    ui.OnComplaintWindow = [complaintWindow](TComplaintForm&) { complaintWindow->Open(); };
     TPasswordDlg* dialog = passwordDialog_.get();
     ui.OnNewIdentity = [dialog](TIdentityChooser& chooser) { return dialog->Ask(chooser); };
 }

@@ -11,6 +11,7 @@ class TAddressDM;
 class TAntiSpamWindow;
 class TBoxFrame;
 class TComplaintForm;
+class TComplaintWindow;
 class TDM;
 class TFilterDM;
 class TFilterFrame;
@@ -63,6 +64,8 @@ public:
     TFilterFrame* FilterFrame() const { return filterFrame_; }
     TSenderListFrame* FriendsFrame() const { return friendsFrame_; }
     TSenderListFrame* BlackListFrame() const { return blackListFrame_; }
+    TComplaintForm* Complaint() const { return complaint_.get(); }
+    TComplaintWindow* ComplaintWindow() const { return complaintWindow_.get(); }
 
 private:
     bool ClaimHomeFolder();
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<TPasswordDlg> passwordDialog_;
     std::unique_ptr<TSettingsForm> settings_;
     std::unique_ptr<TRetrievalStatusForm> status_;
+    std::unique_ptr<TComplaintWindow> complaintWindow_;
     std::unique_ptr<TQtAddressBookWindows> addressWindows_;
     std::unique_ptr<TAddressDM> addressBook_;
     std::unique_ptr<TQtTimer> timer_;

@@ -1,5 +1,6 @@
 #include "ui/qt/QtUserInterface.h"
 
+#include "ui/complaints/StatusErrorMessageSend.h"
 #include "ui/filters/AddCategoryForm.h"
 #include "ui/filters/AddToFilterForm.h"
 #include "ui/filters/ChangeRuleForm.h"
@@ -185,6 +186,15 @@ std::optional<std::string> TQtUserInterface::FindCategoryDialog() { return TFind
 bool TQtUserInterface::ShowAddToFilter(TAddToFilter& dialog) {
     TAddToFilterForm form(dialog, Parent());
     return form.exec() == QDialog::Accepted;
+}
+
+void TQtUserInterface::ShowComplaintWindow(TComplaintForm& form) {
+    if (OnComplaintWindow) OnComplaintWindow(form);
+}
+
+void TQtUserInterface::ShowErrorMessageSender(TBatchErrorMessages& batch) {
+    TStatusErrorMessageSend window(batch, Parent());
+    window.exec();
 }
 
 void TQtUserInterface::CloseMainWindow() {

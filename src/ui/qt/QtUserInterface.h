@@ -43,6 +43,8 @@ public:
     std::function<void()> OnBoxesRefilled;
     std::function<void(bool, bool)> OnResetSelectionCounts;
     std::function<void()> OnCloseMainWindow;
+    // The complaint window, made once at start-up.
+    std::function<void(TComplaintForm&)> OnComplaintWindow;
     // The new-identity dialog, made once at start-up.
     std::function<std::optional<TNewIdentity>(TIdentityChooser&)> OnNewIdentity;
 
@@ -68,6 +70,8 @@ public:
     std::optional<TRuleDialogResult> RuleDialog(const TRuleDialogInput& input) override;
     std::optional<std::string> FindCategoryDialog() override;
     bool ShowAddToFilter(TAddToFilter& dialog) override;
+    void ShowComplaintWindow(TComplaintForm& form) override;
+    void ShowErrorMessageSender(TBatchErrorMessages& batch) override;
     void CloseMainWindow() override;
 
 private:
