@@ -147,17 +147,7 @@ void TBoxFrame::BuildGrid() {
 QWidget* TBoxFrame::BuildButtons() {
     auto* panel = new TButtonRow(this);
     panel->setObjectName("ButtonPanel");
-    const auto button = [&](QAction* action) {
-        auto* b = new QPushButton(panel);
-        b->setText(action->text());
-        b->setEnabled(action->isEnabled());
-        connect(action, &QAction::changed, b, [b, action] {
-            b->setText(action->text());
-            b->setEnabled(action->isEnabled());
-        });
-        connect(b, &QPushButton::clicked, action, &QAction::trigger);
-        panel->Add(b);
-    };
+    const auto button = [&](QAction* action) { panel->Add(ActionButton(*action, panel)); };
     if (view_.Kind() == TBoxView::TKind::InBox) {
         if (dm_.Actions.Find("AddToFilter")) button(ActionFor(dm_.Actions, "AddToFilter", this));
         button(ActionFor(view_.Actions, "Add2Friends", this));

@@ -146,17 +146,9 @@ QWidget* TFilterFrame::BuildButtons(const char* panelName,
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(4, 4, 4, 4);
     for (const auto& [name, actionName] : buttons) {
-        QAction* action = ActionFor(filters_.Actions, actionName, this);
-        auto* button = new QPushButton(action->text(), panel);
-        button->setObjectName(name);
         // The caption is the action's, translated with the filter module.
-        KeepOutOfTranslation(*button);
-        button->setEnabled(action->isEnabled());
-        connect(action, &QAction::changed, button, [button, action] {
-            button->setText(action->text());
-            button->setEnabled(action->isEnabled());
-        });
-        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        QPushButton* button = ActionButton(*ActionFor(filters_.Actions, actionName, this), panel);
+        button->setObjectName(name);
         layout->addWidget(button);
     }
     layout->addStretch();

@@ -83,16 +83,8 @@ QWidget* TSenderListFrame::BuildButtons() {
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(4, 4, 4, 4);
     for (const auto& [name, actionName] : {std::pair{"btnAdd", names.add}, std::pair{"btnRemove", names.remove}}) {
-        QAction* action = ActionFor(dm_.Actions, actionName, this);
-        auto* button = new QPushButton(action->text(), panel);
+        QPushButton* button = ActionButton(*ActionFor(dm_.Actions, actionName, this), panel);
         button->setObjectName(name);
-        KeepOutOfTranslation(*button);
-        button->setEnabled(action->isEnabled());
-        connect(action, &QAction::changed, button, [button, action] {
-            button->setText(action->text());
-            button->setEnabled(action->isEnabled());
-        });
-        connect(button, &QPushButton::clicked, action, &QAction::trigger);
         layout->addWidget(button);
     }
     layout->addStretch();

@@ -6,6 +6,7 @@
 #include "ui/qt/QtText.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QPointer>
 
 namespace {
@@ -36,4 +37,16 @@ QAction* ActionFor(TActionList& actions, const char* name, QObject* owner) {
     if (auto* existing = owner->findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly))
         return existing;
     return MirrorAction(actions[name], owner);
+}
+
+QPushButton* ActionButton(QAction& action, QWidget* parent, bool triggers) {
+    auto* button = new QPushButton(action.text(), parent);
+    KeepOutOfTranslation(*button);
+    button->setEnabled(action.isEnabled());
+    QObject::connect(&action, &QAction::changed, button, [button, &action] {
+        button->setText(action.text());
+        button->setEnabled(action.isEnabled());
+    });
+    if (triggers) QObject::connect(button, &QPushButton::clicked, &action, &QAction::trigger);
+    return button;
 }

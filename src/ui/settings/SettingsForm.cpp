@@ -105,18 +105,10 @@ TSettingsForm::~TSettingsForm() {
 // ------------------------------------------------------------ building
 
 QPushButton* TSettingsForm::ActionButton(const char* action, QWidget* parent) {
-    QAction* mirror = ActionFor(dm_.Actions, action, this);
-    auto* button = new QPushButton(mirror->text(), parent);
+    // Clicks go through the dialog's rules, not straight to the action.
+    QPushButton* button = ::ActionButton(*ActionFor(dm_.Actions, action, this), parent, false);
     button->setObjectName(QString::fromLatin1(action) + "Button");
-    KeepOutOfTranslation(*button);  // the action's caption is translated with its module
     button->setAutoDefault(false);
-    const auto follow = [button, mirror] {
-        button->setText(mirror->text());
-        button->setEnabled(mirror->isEnabled());
-        button->setVisible(mirror->isVisible());
-    };
-    follow();
-    connect(mirror, &QAction::changed, button, follow);
     return button;
 }
 
