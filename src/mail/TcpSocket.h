@@ -69,9 +69,6 @@ public:
     virtual std::string ReceiveUntil(int timeout, std::string_view terminator);
 
     bool WaitReadable(int timeout);
-    // Bytes that can be read without waiting: on TLS those the TLS layer has
-    // decrypted already.
-    std::size_t PendingBytes();
     void SetReceiveBufferSize(int size);
     void SetSendBufferSize(int size);
     bool Connected() const { return handle_ >= 0; }
@@ -104,6 +101,7 @@ public:
 protected:
     int OpenHandle(int family);
     bool RefillLineBuffer(int timeout);
+    std::size_t ReceivePlain(char* into, std::size_t room, int timeout);
     bool RefillFromTls(int timeout);
     bool TakeLineUntil(std::string_view terminator, std::string& line);
     void CloseHandle();
