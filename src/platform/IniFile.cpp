@@ -284,7 +284,11 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     const long line = FindKey(c, s, k);
     if (line >= 0) {
         TLine& l = c.lines[static_cast<std::size_t>(line)];
-        l.text = Trim(l.text.substr(0, l.text.find('='))) + "=" + encoded;
+        std::string text = Trim(l.text.substr(0, l.text.find('='))) + "=" + encoded;
+        // Rewriting a file to say the same costs a sync; settings are written
+        // back at every start and hide.
+        if (text == l.text) return;
+        l.text = std::move(text);
         Save(fileName_, c);
         return;
     }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -164,6 +165,20 @@ TEST_F(IniFileTest, FailedWriteLeavesFileUntouched) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(ReadFile(path), original);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.Path()), {}), 1);  // no temporary left
+}
+
+TEST_F(IniFileTest, WritingTheValueAFileHoldsLeavesTheFileAlone) {
+    WriteFile(path, "[Config]\r\nLanguage=English\r\n");
+    const auto inode = [this] {
+        struct stat st {};
+        EXPECT_EQ(stat(path.c_str(), &st), 0);
+        return st.st_ino;
+    };
+    const auto before = inode();
+    TIniFile(path).WriteString("Config", "Language", "English");
+    EXPECT_EQ(inode(), before);  // a rewrite would have put a new file in its place
+    TIniFile(path).WriteString("Config", "Language", "German");
+    EXPECT_EQ(ReadFile(path), "[Config]\r\nLanguage=German\r\n");
 }
 
 TEST_F(IniFileTest, WriteThroughALinkKeepsTheLink) {
