@@ -29,27 +29,36 @@ bool ParseInteger(std::string_view text, std::int64_t& value) {
 
 // Field text: CR LF pairs removed, then blanks and control characters trimmed.
 void MakeFieldText(std::string& text) {
-    size_t out = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+    char* const at = text.data();
+    const std::size_t n = text.size();
+    std::size_t out = 0, i = 0;
+    while (i < n) {
+        const void* cr = std::memchr(at + i, '\r', n - i);
+        const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - at) : n;
+        if (out != i) std::memmove(at + out, at + i, stop - i);
+        out += stop - i;
+        i = stop;
+        if (i == n) break;
+        if (i + 1 < n && at[i + 1] == '\n') {
+            i += 2;
+        } else {
+            at[out++] = '\r';
             ++i;
-            continue;
         }
-        text[out++] = text[i];
     }
     text.resize(out);
-    size_t e = text.size();
+    std::size_t e = text.size();
     while (e > 0 && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
     text.resize(e);
-    size_t b = 0;
+    std::size_t b = 0;
     while (b < text.size() && static_cast<unsigned char>(text[b]) <= ' ') ++b;
     text.erase(0, b);
 }
 
 // Appends every whole match; false when the search ran out of its step budget.
-bool CollectInto(TRegex& re, std::string_view input, std::string& out) {
+bool CollectInto(TRegex& re, std::string_view input, std::string& out, const TLineStarts* lines = nullptr) {
     try {
-        if (re.Exec(input)) do {
+        if (lines ? re.Exec(input, *lines) : re.Exec(input)) do {
                 out.append(re.MatchView(0));
             } while (re.ExecNext());
     } catch (const TRegexError& e) {
@@ -294,7 +303,12 @@ const std::string* TFilter::FieldText(int fieldRow, const std::string& header) {
             ft.evaluation = evaluation_;
             ft.text.clear();
             if (!ft.pattern) ft.pattern = &Pattern(field.RegularExpr, field.Modifier);
-            ft.exhausted = !CollectInto(*ft.pattern, header, ft.text);
+            if (headerLinesEvaluation_ != evaluation_) {
+                if (!headerLines_) headerLines_ = std::make_unique<TLineStarts>();
+                headerLines_->Assign(header);
+                headerLinesEvaluation_ = evaluation_;
+            }
+            ft.exhausted = !CollectInto(*ft.pattern, header, ft.text, headerLines_.get());
             MakeFieldText(ft.text);
         }
         return ft.exhausted ? nullptr : &ft.text;

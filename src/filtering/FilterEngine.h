@@ -10,6 +10,7 @@
 
 class TFilterDM;
 class TRegex;
+class TLineStarts;
 class TTable;
 
 // An evaluation or a filter-file operation that could not be completed: an
@@ -170,5 +171,8 @@ private:
     std::uint64_t evaluation_ = 0;
     std::unordered_map<std::string, std::unique_ptr<TRegex>> patterns_;
     std::string scratchText_;  // field text when caching is off
+    // Where the evaluated header's lines begin, found once for all its fields.
+    std::unique_ptr<TLineStarts> headerLines_;
+    std::uint64_t headerLinesEvaluation_ = 0;
     int rulesToken_ = 0;
 };

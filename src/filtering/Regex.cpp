@@ -471,9 +471,43 @@ void TRegex::EnsureCompiled() {
     }
 }
 
-bool TRegex::Exec(std::string_view subject) {
+void TLineStarts::Assign(std::string_view subject) {
+    subject_ = subject;
+    starts_.clear();
+    starts_.push_back(0);
+    const char* const begin = subject.data();
+    const char* const end = begin + subject.size();
+    const auto next = [end](const char* from, char c) {
+        const void* hit = from < end ? std::memchr(from, c, static_cast<std::size_t>(end - from)) : nullptr;
+        return hit ? static_cast<const char*>(hit) : end;
+    };
+    // A CR without its LF is rare in mail; only then are both line ends merged.
+    bool loneCr = false;
+    for (const char* cr = next(begin, '\r'); cr < end && !loneCr; cr = next(cr + 1, '\r'))
+        loneCr = cr + 1 == end || cr[1] != '\n';
+    for (const char* at = begin; at < end;) {
+        const char* lf = next(at, '\n');
+        if (loneCr) {
+            for (const char* cr = next(at, '\r'); cr < lf; cr = next(cr + 1, '\r'))
+                if (cr + 1 == end || cr[1] != '\n') starts_.push_back(static_cast<std::int32_t>(cr + 1 - begin));
+        }
+        if (lf == end) break;
+        starts_.push_back(static_cast<std::int32_t>(lf + 1 - begin));
+        at = lf + 1;
+    }
+}
+
+bool TRegex::Exec(std::string_view subject, const TLineStarts& lines) {
+    const bool same = subject.data() == lines.Subject().data() && subject.size() == lines.Subject().size();
+    return Start(subject, same ? &lines : nullptr);
+}
+
+bool TRegex::Exec(std::string_view subject) { return Start(subject, nullptr); }
+
+bool TRegex::Start(std::string_view subject, const TLineStarts* lines) {
     lastMatched_ = false;
     haveSubject_ = false;
+    lines_ = lines;
     std::fill(std::begin(caps_), std::end(caps_), -1);
     EnsureCompiled();
     if (subject.size() >= (1u << 30)) throw TRegexError(TRegexError::kInputTooLong, "subject too long");
@@ -527,6 +561,17 @@ bool TRegex::Search(std::size_t from) {
         }
         if (prog.anchored) {
             found = p == 0 && worth(0) && m.Run(0);
+        } else if (prog.lineAnchored && lines_) {
+            const std::vector<std::int32_t>& starts = lines_->Positions();
+            std::int32_t last = p;
+            for (auto at = std::lower_bound(starts.begin(), starts.end(), p); at != starts.end(); ++at) {
+                m.Charge(1 + (*at - last) / 16);
+                last = *at;
+                if (worth(*at) && (prog.fieldName.empty() ? m.Run(*at) : m.RunHeaderField(*at))) {
+                    found = true;
+                    break;
+                }
+            }
         } else if (prog.lineAnchored) {
             // Line starts only: after LF, or after a CR that no LF follows.
             std::int32_t nextCr = -1;

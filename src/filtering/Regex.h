@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The program's regular-expression engine. Every pattern the program runs goes
 // through it: filter fields and rules, page scraping, whois answers, address
@@ -83,6 +84,23 @@ private:
     int position_;
 };
 
+// Where the lines of one subject begin: at its start, after each LF, and
+// after each CR that no LF follows ("^" under the m modifier). Many patterns
+// searched line by line over one header share it instead of each finding the
+// line ends again.
+class TLineStarts {
+public:
+    TLineStarts() = default;
+    explicit TLineStarts(std::string_view subject) { Assign(subject); }
+    void Assign(std::string_view subject);
+    const std::vector<std::int32_t>& Positions() const { return starts_; }
+    std::string_view Subject() const { return subject_; }
+
+private:
+    std::vector<std::int32_t> starts_;
+    std::string_view subject_;
+};
+
 class TRegex {
 public:
     static constexpr int kMaxGroups = 14;
@@ -118,6 +136,10 @@ public:
     bool Exec(std::string_view subject);
     bool Exec(const char* subject) { return Exec(std::string_view(subject ? subject : "")); }
     bool Exec(std::string&&) = delete;
+    // The same search, for a subject whose line starts are known: a pattern
+    // that may only match at line starts tries those alone. lines must be of
+    // this subject and stay alive as long as the subject.
+    bool Exec(std::string_view subject, const TLineStarts& lines);
     // Searches again from the end of the last match, or one character further
     // when it was empty. Throws kNoInput unless the last search succeeded.
     bool ExecNext();
@@ -138,6 +160,7 @@ public:
 
 private:
     struct TImpl;
+    bool Start(std::string_view subject, const TLineStarts* lines);
     bool Search(std::size_t from);
     void EnsureCompiled();
 
@@ -147,6 +170,7 @@ private:
     bool dirty_ = true;
     int compiledCodePage_ = 0;
     std::string_view subject_;
+    const TLineStarts* lines_ = nullptr;
     bool haveSubject_ = false;
     bool lastMatched_ = false;
     int caps_[2 * (kMaxGroups + 1)];
