@@ -36,8 +36,12 @@ std::string ActionName(TFilterDM& filters, std::int64_t id) {
 
 void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool delBox) {
     std::cout << title << " (" << box.RecordCount() << ")\n";
+    std::map<std::int64_t, std::string> accountNames;  // a few accounts, thousands of rows
     for (box.First(); !box.Eof(); box.Next()) {
-        std::cout << "  " << AccountName(dm, box.AsInteger("idaccount")) << '\t' << Out(box.AsString("from")) << '\t'
+        const std::int64_t account = box.AsInteger("idaccount");
+        auto name = accountNames.find(account);
+        if (name == accountNames.end()) name = accountNames.emplace(account, AccountName(dm, account)).first;
+        std::cout << "  " << name->second << '\t' << Out(box.AsString("from")) << '\t'
                   << Out(box.AsString("subject")) << '\t' << box.AsInteger("size") << '\t'
                   << (box.IsNull("date") ? "" : MessageDateText(box.AsDateTime("date")));
         if (delBox)

@@ -16,6 +16,14 @@ std::string Replaced(std::string_view text, bool keepLineEnds) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // Printable runs go out whole.
+        std::size_t end = i;
+        while (end < text.size() && !IsC0OrDel(static_cast<unsigned char>(text[end])) &&
+               static_cast<unsigned char>(text[end]) != 0xC2)
+            ++end;
+        out.append(text.data() + i, end - i);
+        i = end;
+        if (i == text.size()) break;
         const unsigned char byte = static_cast<unsigned char>(text[i]);
         if (keepLineEnds && byte == '\n') {
             out += '\n';

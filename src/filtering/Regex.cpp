@@ -159,8 +159,11 @@ bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
         if ((prog.fieldFolded ? prog.fold[c] : c) != static_cast<unsigned char>(name[k])) return false;
     }
     auto restOfLine = [&](std::int32_t p) {
-        while (p < n && s[p] != '\r' && s[p] != '\n') ++p;
-        return p;
+        const auto find = [&](unsigned char c, std::int32_t end) {
+            const void* hit = p < end ? std::memchr(s + p, c, static_cast<std::size_t>(end - p)) : nullptr;
+            return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : end;
+        };
+        return find('\n', find('\r', n));
     };
     auto isSpace = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
     std::fill(caps, caps + kSlots, -1);

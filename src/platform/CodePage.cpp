@@ -175,7 +175,18 @@ std::string CharsetToUtf8(std::string_view text, TSingleByteCharset charset) {
     const TCodePageTable* table = CodePageTable(charset);
     std::string out;
     out.reserve(text.size());
-    for (char ch : text) AppendUtf8(out, table ? table->toUnicode[static_cast<unsigned char>(ch)] : 0xFFFD);
+    for (std::size_t i = 0; i < text.size();) {
+        // Runs of bytes the charset keeps as they are (ASCII in all of them)
+        // are copied whole: most header text is nothing else.
+        std::size_t end = i;
+        while (end < text.size() && table && static_cast<unsigned char>(text[end]) < 0x80 &&
+               table->toUnicode[static_cast<unsigned char>(text[end])] == static_cast<unsigned char>(text[end]))
+            ++end;
+        out.append(text.data() + i, end - i);
+        if (end == text.size()) break;
+        AppendUtf8(out, table ? table->toUnicode[static_cast<unsigned char>(text[end])] : 0xFFFD);
+        i = end + 1;
+    }
     return out;
 }
 
