@@ -185,22 +185,28 @@ bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
 }
 
 // Whether the literal occurs in the subject from position from on. The
-// places of its first byte (in either case when folded) are found with memchr.
+// places of one of its bytes (in either case when folded) are found with memchr.
 bool TRegex::TImpl::Holds(const std::string& literal, bool folded, std::int32_t from) const {
     const std::int32_t len = static_cast<std::int32_t>(literal.size());
     if (from + len > n) return false;
-    if (!folded) return memmem(s + from, n - from, literal.data(), literal.size()) != nullptr;
     const auto nextOf = [&](unsigned char b, std::int32_t at) {
         const void* hit = at < n ? std::memchr(s + at, b, n - at) : nullptr;
         return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : n;
     };
+    // Candidates are the places of the literal's rarest byte; the literal
+    // would begin anchor bytes before.
+    const std::int32_t anchor = prog.requiredAnchor;
     const unsigned char b0 = prog.requiredStarts[0], b1 = prog.requiredStarts[1];
-    std::int32_t next0 = nextOf(b0, from), next1 = b1 == b0 ? n : nextOf(b1, from);
+    std::int32_t next0 = nextOf(b0, from + anchor), next1 = b1 == b0 ? n : nextOf(b1, from + anchor);
     for (;;) {
         const std::int32_t at = std::min(next0, next1);
-        if (at + len > n) return false;
-        std::int32_t k = 1;
-        while (k < len && prog.fold[s[at + k]] == static_cast<unsigned char>(literal[k])) ++k;
+        const std::int32_t start = at - anchor;
+        if (start + len > n) return false;
+        std::int32_t k = 0;
+        if (folded)
+            while (k < len && (k == anchor || prog.fold[s[start + k]] == static_cast<unsigned char>(literal[k]))) ++k;
+        else
+            while (k < len && s[start + k] == static_cast<unsigned char>(literal[k])) ++k;
         if (k == len) return true;
         if (next0 == at) next0 = nextOf(b0, at + 1);
         if (next1 == at) next1 = nextOf(b1, at + 1);

@@ -839,6 +839,56 @@ unsigned ApplyModifierString(std::string_view modifiers, unsigned flags) {
     return flags;
 }
 
+namespace {
+
+// How often a byte turns up in mail headers, roughly: 0 for the rarest. A
+// required literal is looked for by its rarest byte, so fewer places need a
+// closer look.
+int Commonness(unsigned char byte) {
+    static constexpr std::string_view kLettersRareFirst = "zqxjkvbpygfwmuclrdhsnioate";
+    const char lower = byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : static_cast<char>(byte);
+    if (const std::size_t at = kLettersRareFirst.find(lower); at != std::string_view::npos)
+        return 1 + static_cast<int>(at);
+    if (byte == ' ') return 40;
+    if (std::string_view(".-@:<>=;/,_").find(static_cast<char>(byte)) != std::string_view::npos) return 20;
+    if (byte >= '0' && byte <= '9') return 12;
+    return 0;
+}
+
+// The byte of the required literal a search looks for first, and the
+// bytes that fold to it. A letter has at most two cases in a one-byte code
+// page; a byte whose fold class is larger is not searched for, and without
+// any other the literal is given up.
+void ChooseRequiredAnchor(TProgram& out) {
+    int best = -1, bestScore = 0;
+    std::array<unsigned char, 2> bestBytes{};
+    for (std::size_t k = 0; k < out.required.size(); ++k) {
+        std::array<unsigned char, 2> bytes{};
+        int found = 0;
+        for (int b = 0; b < 256; ++b)
+            if ((out.requiredFolded ? out.fold[b] : b) == static_cast<unsigned char>(out.required[k])) {
+                if (found < 2) bytes[found] = static_cast<unsigned char>(b);
+                ++found;
+            }
+        if (found == 0 || found > 2) continue;
+        if (found == 1) bytes[1] = bytes[0];
+        const int score = Commonness(static_cast<unsigned char>(out.required[k]));
+        if (best < 0 || score < bestScore) {
+            best = static_cast<int>(k);
+            bestScore = score;
+            bestBytes = bytes;
+        }
+    }
+    if (best < 0) {
+        out.required.clear();
+        return;
+    }
+    out.requiredAnchor = best;
+    out.requiredStarts = bestBytes;
+}
+
+}  // namespace
+
 void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out) {
     out = TProgram{};
     out.fold = FoldTable();
@@ -864,18 +914,7 @@ void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out) {
     }
     if (!out.anchored && !out.lineAnchored) out.prefix = LiteralPrefix(parser.nodes, root);
     RequiredLiteral(parser.nodes, root, out.fold, out.required, out.requiredFolded);
-    if (out.requiredFolded) {
-        // A letter has at most two cases in a one-byte code page; a fold class
-        // of more bytes is not searched for.
-        int found = 0;
-        for (int b = 0; b < 256; ++b)
-            if (out.fold[b] == static_cast<unsigned char>(out.required[0])) {
-                if (found < 2) out.requiredStarts[found] = static_cast<unsigned char>(b);
-                ++found;
-            }
-        if (found == 1) out.requiredStarts[1] = out.requiredStarts[0];
-        if (found > 2) out.required.clear();
-    }
+    if (!out.required.empty()) ChooseRequiredAnchor(out);
     out.fieldName = HeaderFieldName(pattern, flags);
     out.fieldFolded = (flags & kFlagI) != 0;
     if (out.fieldFolded)

@@ -77,7 +77,8 @@ struct TProgram {
     // every position.
     std::string required;
     bool requiredFolded = false;
-    std::array<unsigned char, 2> requiredStarts{};  // the bytes that fold to its first
+    int requiredAnchor = 0;  // the place in it of its rarest byte
+    std::array<unsigned char, 2> requiredStarts{};  // the bytes that fold to that one
 
     // Header-field patterns ("^Name:(.*)(\r\n\s+(.*))*" under m and g, s off)
     // are matched by a direct scan of the line; fieldName holds "Name:" (folded
