@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -83,12 +85,16 @@ bool ParseUpperZone(std::string_view upper, int& minutes) {
     // Every zone name is two to four characters and begins with a letter; the
     // other tokens of a date need not walk the table.
     if (upper.size() < 2 || upper.size() > 4 || upper[0] < 'A' || upper[0] > 'Z') return false;
-    for (const TNamedZone& zone : kZones)
-        if (upper == zone.name) {
-            minutes = zone.hours * 60;
-            return true;
-        }
-    return false;
+    // Every date has a day or month name that would otherwise walk them all.
+    static const std::unordered_map<std::string_view, int> zones = [] {
+        std::unordered_map<std::string_view, int> byName;
+        for (const TNamedZone& zone : kZones) byName.emplace(zone.name, zone.hours);
+        return byName;
+    }();
+    const auto found = zones.find(upper);
+    if (found == zones.end()) return false;
+    minutes = found->second * 60;
+    return true;
 }
 
 }  // namespace
