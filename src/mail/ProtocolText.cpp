@@ -17,6 +17,11 @@ std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
     const char* base = text.data();
     const std::size_t n = text.size();
+    // Room for one line per LF at once, instead of growing a header's
+    // vector a handful of times.
+    std::size_t feeds = 0;
+    for (const char* at = base; (at = static_cast<const char*>(std::memchr(at, '\n', n - (at - base)))); ++at) ++feeds;
+    lines.reserve(feeds + 1);
     std::size_t i = 0;
     while (i < n) {
         const void* lf = std::memchr(base + i, '\n', n - i);
