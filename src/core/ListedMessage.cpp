@@ -14,7 +14,7 @@
 #include "parsing/TMessaging.h"
 
 TMailCommands::TMailCommands(TDM& dm, TComplaintForm& complaint, TFilterDM* filters)
-    : dm_(dm), complaint_(complaint), filters_(filters) {
+    : dm_(dm), complaint_(complaint), filters_(filters), blacklist_(dm.cdsBlackList) {
     SetUpActions();
     if (filters_) filters_->IsScanRunning = [this] { return !dm_.Idle; };
     // The error message warns of a running mail client and is sent all the same.

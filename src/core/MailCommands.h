@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/AccountValues.h"
+#include "core/SenderLists.h"
 
 #include <cstdint>
 #include <memory>
@@ -115,6 +116,7 @@ private:
     TDM& dm_;
     TComplaintForm& complaint_;
     TFilterDM* filters_;
+    TBlacklistMatcher blacklist_;
     int progress_ = 0;
     std::vector<TAccountProblem> problems_;
     std::vector<TRowOutcome> outcomes_;

@@ -272,22 +272,7 @@ TMailCommands::TVerdict TMailCommands::Classify(const std::string& address, cons
     return verdict;
 }
 
-bool TMailCommands::IsBlacklisted(const std::string& address) {
-    TTable& list = dm_.cdsBlackList;
-    const std::string upperAddress = CodePageUpperCase(address);
-    list.DisableControls();
-    bool found = false;
-    for (list.First(); !list.Eof(); list.Next()) {
-        // An empty entry would match every sender; it matches none.
-        const std::string name = list.AsString("name");
-        if (!name.empty() && upperAddress.find(CodePageUpperCase(name)) != std::string::npos) {
-            found = true;  // the list stays on the matching entry
-            break;
-        }
-    }
-    list.EnableControls();
-    return found;
-}
+bool TMailCommands::IsBlacklisted(const std::string& address) { return blacklist_.Matches(address); }
 
 void TMailCommands::EnableActions(bool enabled) {
     static const char* const moduleActions[] = {

@@ -13,6 +13,62 @@
 
 const char kListFileFilter[] = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
 
+namespace {
+
+// The matcher's own walks over the list: no display updates, and no notice
+// taken of them.
+class TOwnWalk {
+public:
+    TOwnWalk(bool& walking, TTable& list) : walking_(walking), list_(list) {
+        walking_ = true;
+        list_.DisableControls();
+    }
+    ~TOwnWalk() {
+        list_.EnableControls();
+        walking_ = false;
+    }
+    TOwnWalk(const TOwnWalk&) = delete;
+    TOwnWalk& operator=(const TOwnWalk&) = delete;
+
+private:
+    bool& walking_;
+    TTable& list_;
+};
+
+}  // namespace
+
+TBlacklistMatcher::TBlacklistMatcher(TTable& list) : list_(list) {
+    token_ = list_.Subscribe([this](TTable&, TTable::TChange change) {
+        if (!moving_ && change != TTable::TChange::Scroll) stale_ = true;
+    });
+}
+
+TBlacklistMatcher::~TBlacklistMatcher() { list_.Unsubscribe(token_); }
+
+void TBlacklistMatcher::Refresh() {
+    entries_.clear();
+    const TOwnWalk walk(moving_, list_);
+    const TTable::TBookmark current = list_.Bookmark();
+    for (list_.First(); !list_.Eof(); list_.Next()) {
+        const std::string name = list_.AsString("name");
+        if (!name.empty()) entries_.push_back({list_.Bookmark(), CodePageUpperCase(name)});
+    }
+    if (list_.Bookmark() != current) list_.GotoBookmark(current);
+    stale_ = false;
+}
+
+bool TBlacklistMatcher::Matches(const std::string& address) {
+    if (stale_) Refresh();
+    const std::string upperAddress = CodePageUpperCase(address);
+    for (const TEntry& entry : entries_) {
+        if (upperAddress.find(entry.upperName) == std::string::npos) continue;
+        const TOwnWalk walk(moving_, list_);
+        list_.GotoBookmark(entry.bookmark);
+        return true;
+    }
+    return false;
+}
+
 bool IsNewListAddress(const std::string& address, TTable& list) {
     for (int recNo = 1; recNo <= list.RecordCount(); ++recNo) {
         const TValue& name = list.ValueAt(recNo, list.FieldIndex("name"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,33 @@ bool IsNewListAddress(const std::string& address, TTable& list);
 // and saves it. Stops at the first entry the list refuses (its row stays in
 // edit mode, as a refused post leaves it).
 void AddListAddresses(const std::vector<std::string>& addresses, TTable& list);
+
+// The blacklist's test of a sender: the first entry (in list order) that the
+// address holds, compared without regard to case; an empty entry matches
+// nothing. The entries are read and upper-cased once and again only after the
+// list changed, not for every message of a scan.
+class TBlacklistMatcher {
+public:
+    explicit TBlacklistMatcher(TTable& list);
+    ~TBlacklistMatcher();
+    TBlacklistMatcher(const TBlacklistMatcher&) = delete;
+    TBlacklistMatcher& operator=(const TBlacklistMatcher&) = delete;
+    // Moves the list to the matching entry; leaves it alone when none matches.
+    bool Matches(const std::string& address);
+
+private:
+    struct TEntry {
+        std::uint64_t bookmark;
+        std::string upperName;
+    };
+    void Refresh();
+
+    TTable& list_;
+    int token_ = 0;
+    bool stale_ = true;
+    bool moving_ = false;  // the list's notices of our own walks change nothing
+    std::vector<TEntry> entries_;
+};
 
 // ---------------------------------------------------------------- text exchange
 // The filter of the list views' file dialogs.

@@ -202,3 +202,45 @@ TEST(SenderListsFromTheInBox, AFriendInAnotherCaseIsSkippedButPastedTwice) {
 }
 
 }  // namespace
+
+// The blacklist as a scan asks it, message after message, while the user may
+// change the list between two messages.
+TEST(BlacklistMatcher, FollowsTheListAndStandsOnTheEntryThatMatched) {
+    TTempHome home;
+    TFakeUserInterface ui;
+    TUserInterfaceScope scope{ui};
+    TDM dm;
+    dm.LoadStore();
+    TTable& list = dm.cdsBlackList;
+    AddListAddresses({"spam-king.example", "KING.example", "lotto"}, list);
+    TBlacklistMatcher matcher(list);
+    struct TCase {
+        const char* address;
+        bool matches;
+        const char* entryAfter;  // where the list stands afterwards
+    };
+    list.SetRecNo(3);  // "lotto"
+    const TCase cases[] = {
+        {"joe@friendly.example", false, "lotto"},  // no match leaves the user's row alone
+        {"boss@Spam-King.EXAMPLE", true, "spam-king.example"},  // the first in list order, any case
+        {"x@king.example", true, "KING.example"},
+        {"", false, "KING.example"},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(matcher.Matches(c.address), c.matches) << c.address;
+        EXPECT_EQ(list.AsString("name"), c.entryAfter) << c.address;
+    }
+
+    // Entries removed, changed and added between two messages count at once.
+    ASSERT_TRUE(list.Locate("name", std::string("spam-king.example")));
+    list.Delete();
+    EXPECT_EQ(matcher.Matches("boss@spam-king.example"), true) << "still held by KING.example";
+    ASSERT_TRUE(list.Locate("name", std::string("KING.example")));
+    list.Edit();
+    list.SetValue("name", std::string("queen.example"));
+    ASSERT_TRUE(list.Post());
+    EXPECT_FALSE(matcher.Matches("boss@spam-king.example"));
+    AddListAddresses({"Spam"}, list);
+    EXPECT_TRUE(matcher.Matches("boss@spam-king.example"));
+    EXPECT_EQ(list.AsString("name"), "Spam");
+}
