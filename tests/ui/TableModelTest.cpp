@@ -5,6 +5,9 @@
 
 #include <QSignalSpy>
 
+#include <functional>
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,6 +36,70 @@ TEST(TableModelTest, ShowsTheVisibleFieldsAndFollowsPostedRowsOneByOne) {
     EXPECT_EQ(reset.count(), 0);
     dm.cdsInBox.EmptyTable();
     EXPECT_EQ(model.rowCount(), 0);
+}
+
+// What a grid hears of each step: inserted rows, changed rows (first and
+// last of each dataChanged) and resets; and the subject it shows in row 2.
+TEST(TableModelTest, AGridShowsPostedRowsAndEditsAtOnceButNoHalfFilledNewRow) {
+    TDM dm;
+    AddDemoRows(dm, 2, 0);
+    TTable& box = dm.cdsInBox;
+    TTableModel model(box);
+    int subject = -1;
+    for (int c = 0; c < model.columnCount(); ++c)
+        if (model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == "Subject") subject = c;
+    ASSERT_GE(subject, 0);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    const auto setSubject = [&](const char* text) { box.SetValue("subject", std::string(text)); };
+    struct TStep {
+        const char* what;
+        std::function<void()> run;
+        int rows, inserts;
+        std::vector<std::pair<int, int>> changedRows;
+        int resets;
+        const char* secondSubject;
+    };
+    const TStep steps[] = {
+        {"a row being added", [&] { box.Append(), setSubject("New"); }, 2, 0, {}, 0, "You have won!"},
+        {"posted", [&] { box.Post(); }, 3, 1, {}, 0, "You have won!"},
+        {"an edit of row 2",
+         [&] {
+             box.SetRecNo(2);
+             box.Edit();
+             setSubject("Edited");
+         },
+         3, 0, {{1, 1}}, 0, "Edited"},
+        {"its post", [&] { box.Post(); }, 3, 0, {{1, 1}}, 0, "Edited"},
+        {"a quiet edit of row 2 from row 1",
+         [&] {
+             box.DisableControls();
+             box.Edit();
+             setSubject("Quiet");
+             box.Post();
+             box.First();
+             box.SetRecNo(2);
+             box.EnableControls();
+         },
+         3, 0, {{0, 2}}, 0, "Quiet"},
+        {"a row deleted", [&] { box.Last(), box.Delete(); }, 2, 0, {}, 1, "Quiet"},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        inserted.clear();
+        changed.clear();
+        reset.clear();
+        step.run();
+        EXPECT_EQ(model.rowCount(), step.rows);
+        EXPECT_EQ(inserted.count(), step.inserts);
+        std::vector<std::pair<int, int>> rows;
+        for (const QList<QVariant>& signal : changed)
+            rows.emplace_back(signal[0].toModelIndex().row(), signal[1].toModelIndex().row());
+        EXPECT_EQ(rows, step.changedRows);
+        EXPECT_EQ(reset.count(), step.resets);
+        EXPECT_EQ(model.data(model.index(1, subject), Qt::DisplayRole).toString(), step.secondSubject);
+    }
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TSenderListFrame::TSenderListFrame(TDM& dm, TKind kind, QWidget* parent)
             QTimer::singleShot(0, this, [this] { EditPendingRow(); });
         else if (change != TTable::TChange::State)
             TableToCurrentRow();
-    });
+    }, TTable::TInterest::NewRowValues);
     model_->OnRefused = [this] { QTimer::singleShot(0, this, [this] { EditPendingRow(); }); };
     TableToCurrentRow();
     language_ = component_.Translator().OnLanguageChanged.Subscribe([this](TLanguage) { Retranslate(); });

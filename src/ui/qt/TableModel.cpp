@@ -97,22 +97,26 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
     return ToQt(table_.Fields()[FieldOf(section)].displayLabel);
 }
 
-void TTableModel::TableChanged(int change) {
-    // The values of a row being added show once it is posted.
-    if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && table_.State() == TTable::TState::Insert) return;
+void TTableModel::TableChanged(int changeNumber) {
+    const auto change = static_cast<TTable::TChange>(changeNumber);
     const int count = table_.RecordCount();
-    if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && count == rows_) {
+    if (change == TTable::TChange::Values && count == rows_) {
+        // The rows stand where they stood: the view repaints what it shows.
+        if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
+        return;
+    }
+    if (change == TTable::TChange::Data && count == rows_) {
         const int row = table_.RecNo() - 1;
         if (row >= 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         return;
     }
-    if (count == rows_ + 1 && static_cast<TTable::TChange>(change) != TTable::TChange::Reset) {
+    if (count == rows_ + 1 && change != TTable::TChange::Reset) {
         beginInsertRows({}, rows_, rows_);
         rows_ = count;
         endInsertRows();
         return;
     }
-    if (count != rows_ || static_cast<TTable::TChange>(change) == TTable::TChange::Reset) {
+    if (count != rows_ || change == TTable::TChange::Reset) {
         beginResetModel();
         rows_ = count;
         endResetModel();

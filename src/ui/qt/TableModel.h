@@ -42,7 +42,7 @@ public:
     TTable& Table() { return table_; }
 
 private:
-    void TableChanged(int change);
+    void TableChanged(int changeNumber);
     std::vector<int> columns_;
     std::map<int, std::function<QIcon(const TValue&)>> pictures_;
     std::map<int, QString> titles_;
