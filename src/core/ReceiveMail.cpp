@@ -275,18 +275,20 @@ TMailCommands::TVerdict TMailCommands::Classify(const std::string& address, cons
 bool TMailCommands::IsBlacklisted(const std::string& address) {
     TTable& list = dm_.cdsBlackList;
     const std::string upperAddress = CodePageUpperCase(address);
-    list.DisableControls();
-    bool found = false;
-    for (list.First(); !list.Eof(); list.Next()) {
+    const int field = list.FieldIndex("name");
+    const int rows = list.RecordCount();
+    int found = 0;
+    for (int recNo = 1; recNo <= rows && !found; ++recNo) {
         // An empty entry would match every sender; it matches none.
-        const std::string name = list.AsString("name");
-        if (!name.empty() && upperAddress.find(CodePageUpperCase(name)) != std::string::npos) {
-            found = true;  // the list stays on the matching entry
-            break;
-        }
+        const std::string name = ValueToString(list.ValueAt(recNo, field));
+        if (!name.empty() && upperAddress.find(CodePageUpperCase(name)) != std::string::npos) found = recNo;
     }
-    list.EnableControls();
-    return found;
+    // The list ends where a walk through it stops: on the matching entry, else
+    // on the last. Read without moving, it moves (and its view follows) only
+    // when that is another row than before.
+    const int stop = found ? found : rows;
+    if (stop > 0 && list.RecNo() != stop) list.SetRecNo(stop);
+    return found != 0;
 }
 
 void TMailCommands::EnableActions(bool enabled) {
