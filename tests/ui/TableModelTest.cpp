@@ -3,6 +3,7 @@
 #include "ui/DemoHome.h"
 #include "ui/qt/TableModel.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 
 #include <functional>
@@ -100,6 +101,40 @@ TEST(TableModelTest, AGridShowsPostedRowsAndEditsAtOnceButNoHalfFilledNewRow) {
         EXPECT_EQ(reset.count(), step.resets);
         EXPECT_EQ(model.data(model.index(1, subject), Qt::DisplayRole).toString(), step.secondSubject);
     }
+}
+
+TEST(TableModelTest, WhileAScanRunsAddedRowsReachTheGridInOneBatch) {
+    TDM dm;
+    AddDemoRows(dm, 2, 0);
+    TTableModel model(dm.cdsInBox);
+    bool scanning = true;
+    model.BatchInsertsWhile([&] { return scanning; });
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    AddDemoRows(dm, 3, 0);
+    EXPECT_EQ(model.rowCount(), 2);
+    dm.cdsInBox.First();
+    dm.cdsInBox.Edit();
+    dm.cdsInBox.SetValue("subject", std::string("Edited meanwhile"));
+    dm.cdsInBox.Post();
+    EXPECT_EQ(changed.count(), 0);
+    model.CatchUp();
+    EXPECT_EQ(model.rowCount(), 5);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted[0][1].toInt(), 2);
+    EXPECT_EQ(inserted[0][2].toInt(), 4);
+    EXPECT_EQ(changed.count(), 1);
+
+    // The window gets to its events: the batch comes by itself.
+    AddDemoRows(dm, 1, 0);
+    EXPECT_EQ(model.rowCount(), 5);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model.rowCount(), 6);
+
+    // Once the scan has ended, rows show one by one again.
+    scanning = false;
+    AddDemoRows(dm, 1, 0);
+    EXPECT_EQ(model.rowCount(), 7);
 }
 
 }  // namespace

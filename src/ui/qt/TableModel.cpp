@@ -6,6 +6,7 @@
 #include "ui/qt/QtText.h"
 
 #include <QColor>
+#include <QTimer>
 
 namespace {
 
@@ -97,9 +98,37 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
     return ToQt(table_.Fields()[FieldOf(section)].displayLabel);
 }
 
+void TTableModel::BatchInsertsWhile(std::function<bool()> condition) { batching_ = std::move(condition); }
+
+void TTableModel::CatchUp() {
+    catchUpPending_ = false;
+    const int count = table_.RecordCount();
+    if (count < rows_) {
+        beginResetModel();
+        rows_ = count;
+        valuesChanged_ = false;
+        endResetModel();
+        return;
+    }
+    if (valuesChanged_ && rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
+    valuesChanged_ = false;
+    if (count == rows_) return;
+    beginInsertRows({}, rows_, count - 1);
+    rows_ = count;
+    endInsertRows();
+}
+
 void TTableModel::TableChanged(int changeNumber) {
     const auto change = static_cast<TTable::TChange>(changeNumber);
     const int count = table_.RecordCount();
+    if (change != TTable::TChange::Reset && (catchUpPending_ || (count > rows_ && batching_ && batching_()))) {
+        // Rows wait for the batch; so do the changes of values meanwhile.
+        if (change == TTable::TChange::Data || change == TTable::TChange::Values) valuesChanged_ = true;
+        if (!catchUpPending_) QTimer::singleShot(0, this, [this] { CatchUp(); });
+        catchUpPending_ = true;
+        return;
+    }
+    if (change == TTable::TChange::Reset) catchUpPending_ = valuesChanged_ = false;
     if (change == TTable::TChange::Values && count == rows_) {
         // The rows stand where they stood: the view repaints what it shows.
         if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
