@@ -214,7 +214,12 @@ void TBoxFrame::CurrentRowToTable() {
     ShowHeader();
 }
 
-void TBoxFrame::ShowAddedRows() { model_->CatchUp(); }
+void TBoxFrame::ShowAddedRows() {
+    model_->CatchUp();
+    // Laid out now, the grid is painted once with the window the scan leaves,
+    // not once more when its own delayed layout comes.
+    grid_->doItemsLayout();
+}
 
 void TBoxFrame::TableToCurrentRow() {
     const int recNo = view_.Box().RecNo();
