@@ -767,10 +767,12 @@ void TTable::MasterChanged() {
     if (CompareValues(key, masterKey_, false) == 0) return;
     masterKey_ = key;
     if (state_ != TState::Browse) Cancel();
+    // The master's first row becomes current when the rows are next looked
+    // at: a quiet master may move through many keys before that.
+    current_ = nullptr;
     InvalidateView();
-    SetCurrent(0);
     bof_ = true;
-    eof_ = view_.empty();
+    eof_ = false;
     // Not a change of layout: the view follows the master's key, which a quiet spell compares.
     Broadcast(TChange::Reset);
 }
