@@ -15,24 +15,16 @@ const char kListFileFilter[] = "Text files (*.txt)|*.txt|All files (*.*)|*.*";
 
 namespace {
 
-// The matcher's own walks over the list: no display updates, and no notice
-// taken of them.
-class TOwnWalk {
+// The matcher's own move to the entry that matched is no change of the list.
+class TOwnMove {
 public:
-    TOwnWalk(bool& walking, TTable& list) : walking_(walking), list_(list) {
-        walking_ = true;
-        list_.DisableControls();
-    }
-    ~TOwnWalk() {
-        list_.EnableControls();
-        walking_ = false;
-    }
-    TOwnWalk(const TOwnWalk&) = delete;
-    TOwnWalk& operator=(const TOwnWalk&) = delete;
+    explicit TOwnMove(bool& moving) : moving_(moving) { moving_ = true; }
+    ~TOwnMove() { moving_ = false; }
+    TOwnMove(const TOwnMove&) = delete;
+    TOwnMove& operator=(const TOwnMove&) = delete;
 
 private:
-    bool& walking_;
-    TTable& list_;
+    bool& moving_;
 };
 
 }  // namespace
@@ -45,15 +37,15 @@ TBlacklistMatcher::TBlacklistMatcher(TTable& list) : list_(list) {
 
 TBlacklistMatcher::~TBlacklistMatcher() { list_.Unsubscribe(token_); }
 
+// Read without moving: a row the user is adding or editing stays as it is.
 void TBlacklistMatcher::Refresh() {
     entries_.clear();
-    const TOwnWalk walk(moving_, list_);
-    const TTable::TBookmark current = list_.Bookmark();
-    for (list_.First(); !list_.Eof(); list_.Next()) {
-        const std::string name = list_.AsString("name");
-        if (!name.empty()) entries_.push_back({list_.Bookmark(), CodePageUpperCase(name)});
+    const int field = list_.FieldIndex("name");
+    const int rows = list_.RecordCount();
+    for (int recNo = 1; recNo <= rows; ++recNo) {
+        const std::string name = ValueToString(list_.ValueAt(recNo, field));
+        if (!name.empty()) entries_.push_back({recNo, CodePageUpperCase(name)});
     }
-    if (list_.Bookmark() != current) list_.GotoBookmark(current);
     stale_ = false;
 }
 
@@ -62,8 +54,10 @@ bool TBlacklistMatcher::Matches(const std::string& address) {
     const std::string upperAddress = CodePageUpperCase(address);
     for (const TEntry& entry : entries_) {
         if (upperAddress.find(entry.upperName) == std::string::npos) continue;
-        const TOwnWalk walk(moving_, list_);
-        list_.GotoBookmark(entry.bookmark);
+        if (list_.RecNo() != entry.recNo) {
+            const TOwnMove move(moving_);
+            list_.SetRecNo(entry.recNo);
+        }
         return true;
     }
     return false;

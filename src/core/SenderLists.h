@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +29,7 @@ public:
 
 private:
     struct TEntry {
-        std::uint64_t bookmark;
+        int recNo;
         std::string upperName;
     };
     void Refresh();
@@ -38,7 +37,7 @@ private:
     TTable& list_;
     int token_ = 0;
     bool stale_ = true;
-    bool moving_ = false;  // the list's notices of our own walks change nothing
+    bool moving_ = false;  // the notice of our own move changes nothing
     std::vector<TEntry> entries_;
 };
 

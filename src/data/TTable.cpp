@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cstdio>
 
 namespace {
@@ -78,10 +79,7 @@ TTable::TTable(std::string name, std::vector<TFieldDef> fields) : name_(std::mov
 
 TTable::~TTable() {
     for (TTable* detail : details_) detail->master_ = nullptr;
-    if (master_) {
-        master_->Unsubscribe(masterToken_);
-        std::erase(master_->details_, this);
-    }
+    if (master_) std::erase(master_->details_, this);
     if (HasUnsavedChanges() && !loadFailed_) Save();
 }
 
@@ -165,6 +163,7 @@ TLoadResult TTable::Load() {
     }
     for (auto& row : rows_) CalcRow(*row);
     file_ = std::move(file);
+    ++layout_;
     InvalidateView();
     First();
     EnableControls();
@@ -444,7 +443,11 @@ void TTable::SetValue(std::string_view field, TValue value) {
         throw TTableError(name_ + ": not in edit or insert mode (setting '" + std::string(field) + "')");
     buffer_[index] = Coerce(fields_[index], std::move(value));
     if (OnCalcFields) OnCalcFields(*this);
-    Notify(TChange::Data);
+    // The grids show a row being added once it is posted.
+    if (state_ == TState::Insert)
+        Broadcast(TChange::Data, TInterest::NewRowValues);
+    else
+        Notify(TChange::Data);
 }
 
 void TTable::SetAsString(std::string_view field, const std::string& text) {
@@ -566,8 +569,10 @@ bool TTable::PostRow(bool save) {
         row = added.get();
         byKey_[row->key] = row;
         rows_.push_back(std::move(added));
+        ++layout_;
     } else {
         row = current_;
+        if (OrderOrVisibilityChanged(row->values, buffer_)) ++layout_;
         row->values = std::move(buffer_);
     }
     const bool added = state_ == TState::Insert;
@@ -739,10 +744,11 @@ void TTable::SetFiltered(bool on) {
 
 void TTable::SetMaster(TTable* master, const std::string& masterField, const std::string& detailField) {
     if (master_) {
-        master_->Unsubscribe(masterToken_);
         std::erase(master_->details_, this);
+        for (int q = master_->quiet_; q > 0; --q) EndQuiet();
     }
     master_ = master;
+    ++layout_;
     if (!master_) {
         InvalidateView();
         return;
@@ -750,9 +756,7 @@ void TTable::SetMaster(TTable* master, const std::string& masterField, const std
     masterField_ = master_->RequireField(masterField);
     detailField_ = RequireField(detailField);
     master_->details_.push_back(this);
-    masterToken_ = master_->Subscribe([this](TTable&, TChange change) {
-        if (change != TChange::State) MasterChanged();
-    });
+    for (int q = master_->quiet_; q > 0; --q) BeginQuiet();
     masterKey_ = master_->IsEmpty() ? TValue{} : master_->Value(masterField_);
     InvalidateView();
     First();
@@ -763,38 +767,102 @@ void TTable::MasterChanged() {
     if (CompareValues(key, masterKey_, false) == 0) return;
     masterKey_ = key;
     if (state_ != TState::Browse) Cancel();
+    // The master's first row becomes current when the rows are next looked
+    // at: a quiet master may move through many keys before that.
+    current_ = nullptr;
     InvalidateView();
-    SetCurrent(0);
     bof_ = true;
-    eof_ = view_.empty();
-    Notify(TChange::Reset);
+    eof_ = false;
+    // Not a change of layout: the view follows the master's key, which a quiet spell compares.
+    Broadcast(TChange::Reset);
 }
 
 // ---------------------------------------------------------------- notification
 
-int TTable::Subscribe(TListener listener) {
-    listeners_.emplace_back(nextToken_, std::move(listener));
+bool TTable::OrderOrVisibilityChanged(const std::vector<TValue>& before, const std::vector<TValue>& after) const {
+    const auto differs = [&](int field) {
+        return field >= 0 && CompareValues(before[field], after[field], false) != 0;
+    };
+    if (activeIndex_ >= 0)
+        for (int field : indexes_[activeIndex_].fields)
+            if (differs(field)) return true;
+    return (filtered_ && differs(filterField_)) || (master_ && differs(detailField_));
+}
+
+int TTable::Subscribe(TListener listener, TInterest interest) {
+    listeners_.push_back({nextToken_, interest, std::move(listener)});
+    if (interest == TInterest::NewRowValues) ++newRowListeners_;
     return nextToken_++;
 }
 
 void TTable::Unsubscribe(int token) {
-    std::erase_if(listeners_, [token](const auto& l) { return l.first == token; });
+    for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
+        if (it->token != token) continue;
+        if (it->interest == TInterest::NewRowValues) --newRowListeners_;
+        // A listener being called must outlive its call.
+        if (notifying_ > 0)
+            it->token = 0;
+        else
+            listeners_.erase(it);
+        return;
+    }
 }
 
-void TTable::DisableControls() { ++disabled_; }
+void TTable::DisableControls() {
+    if (disabled_++ == 0) BeginQuiet();
+}
 
 void TTable::EnableControls() {
-    if (disabled_ > 0 && --disabled_ == 0 && changedWhileDisabled_) {
-        changedWhileDisabled_ = false;
-        Notify(TChange::Reset);
+    if (disabled_ > 0 && --disabled_ == 0) EndQuiet();
+}
+
+void TTable::BeginQuiet() {
+    if (quiet_++ == 0) {
+        EnsureView();
+        quietStart_ = {layout_, current_, state_, masterKey_};
+        changedWhileQuiet_ = false;
     }
+    for (TTable* detail : details_) detail->BeginQuiet();
+}
+
+void TTable::EndQuiet() {
+    if (quiet_ == 0) return;
+    if (--quiet_ == 0 && changedWhileQuiet_) {
+        changedWhileQuiet_ = false;
+        EnsureView();
+        const bool sameRows = layout_ == quietStart_.layout && current_ == quietStart_.current &&
+                              state_ == quietStart_.state && CompareValues(masterKey_, quietStart_.masterKey, false) == 0;
+        Broadcast(sameRows ? TChange::Values : TChange::Reset);
+    }
+    for (TTable* detail : details_) detail->EndQuiet();
 }
 
 void TTable::Notify(TChange change) {
-    if (disabled_ > 0) {
-        changedWhileDisabled_ = true;
+    if (change == TChange::Reset) ++layout_;
+    Broadcast(change);
+}
+
+void TTable::Broadcast(TChange change, TInterest reach) {
+    // Details follow their master even while it is quiet.
+    if (change != TChange::State)
+        for (TTable* detail : details_) detail->MasterChanged();
+    if (quiet_ > 0) {
+        changedWhileQuiet_ = true;
         return;
     }
-    const auto listeners = listeners_;
-    for (const auto& [token, listener] : listeners) listener(*this, change);
+    if (reach == TInterest::NewRowValues && newRowListeners_ == 0) return;
+    if (listeners_.empty()) return;
+    ++notifying_;
+    try {
+        // Who subscribes meanwhile hears the next change.
+        const auto last = std::prev(listeners_.end());
+        for (auto it = listeners_.begin();; ++it) {
+            if (it->token != 0 && (reach == TInterest::Rows || it->interest == reach)) it->listener(*this, change);
+            if (it == last) break;
+        }
+    } catch (...) {
+        --notifying_;
+        throw;
+    }
+    if (--notifying_ == 0) std::erase_if(listeners_, [](const TSubscription& s) { return s.token == 0; });
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,8 +24,14 @@ public:
     enum class TState { Browse, Edit, Insert };
     // Scroll: another row became current. Data: the current row's values changed.
     // State: edit mode began or ended. Reset: the visible rows changed as a whole.
-    enum class TChange { Scroll, Data, State, Reset };
+    // Values: values of any rows changed, while the rows, their order and the
+    // current row stayed (what a quiet spell of edits ends with).
+    enum class TChange { Scroll, Data, State, Reset, Values };
     using TListener = std::function<void(TTable&, TChange)>;
+    // Rows: a grid of the stored rows; a row being added is news once posted.
+    // NewRowValues: also each value set in a row being added (the edit boxes
+    // of the current row, a list that edits its new row in place).
+    enum class TInterest { Rows, NewRowValues };
 
     TTable(std::string name, std::vector<TFieldDef> fields);
     ~TTable();
@@ -139,9 +146,12 @@ public:
     std::function<void(TTable&)> OnCalcFields;  // sets calculated fields of the current row
 
     // --- change notification
-    int Subscribe(TListener listener);
+    int Subscribe(TListener listener, TInterest interest = TInterest::Rows);
     void Unsubscribe(int token);
-    void DisableControls();  // nestable; changes meanwhile give one Reset at the end
+    // Nestable; quiets the detail tables too. Changes meanwhile give one
+    // notification at the end: Values when the same rows stand in the same
+    // order with the same current row, else Reset.
+    void DisableControls();
     void EnableControls();
 
     // Every row, visible or not, in the order of adding (for saving and tests).
@@ -171,6 +181,10 @@ private:
     bool RowLess(const TRow* a, const TRow* b) const;
     void SetCurrent(int position);
     void Notify(TChange change);
+    void Broadcast(TChange change, TInterest reach = TInterest::Rows);
+    void BeginQuiet();
+    void EndQuiet();
+    bool OrderOrVisibilityChanged(const std::vector<TValue>& before, const std::vector<TValue>& after) const;
     void MasterChanged();
     void CalcRow(TRow& row);
     void MarkDirty(TRow& row);
@@ -208,14 +222,31 @@ private:
 
     TTable* master_ = nullptr;
     int masterField_ = -1, detailField_ = -1;
-    int masterToken_ = 0;
     TValue masterKey_;
     std::vector<TTable*> details_;
 
-    std::vector<std::pair<int, TListener>> listeners_;
+    struct TSubscription {
+        int token = 0;  // 0 once unsubscribed during a notification
+        TInterest interest = TInterest::Rows;
+        TListener listener;
+    };
+    // A list, so that a listener may subscribe another while it is being called.
+    std::list<TSubscription> listeners_;
     int nextToken_ = 1;
+    int notifying_ = 0;
+    int newRowListeners_ = 0;
     int disabled_ = 0;
-    bool changedWhileDisabled_ = false;
+    // Own DisableControls and the master's; what stood when it began.
+    int quiet_ = 0;
+    bool changedWhileQuiet_ = false;
+    // Counts changes of which rows are visible, or of their order.
+    std::uint64_t layout_ = 0;
+    struct TQuietStart {
+        std::uint64_t layout = 0;
+        const TRow* current = nullptr;
+        TState state = TState::Browse;
+        TValue masterKey;
+    } quietStart_;
 
     std::string fileName_;
     std::unique_ptr<TTableFile> file_;

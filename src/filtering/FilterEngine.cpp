@@ -133,13 +133,16 @@ struct TFilter::TFieldText {
     TRegex* pattern = nullptr;
 };
 
-// Turns off the expressions' display updates and brings back the user's
-// current category and expression, also when an error leaves.
+// Turns off the display updates of both tables (the expressions follow
+// their category) and brings back the user's current category and
+// expression, also when an error leaves. The grids then hear once that hit
+// counts changed, not of every row visited.
 class TFilter::TRowKeeper {
 public:
     TRowKeeper(TTable& categories, TTable& expressions)
         : categories_(categories), expressions_(expressions), category_(categories.Bookmark()),
           expression_(expressions.Bookmark()) {
+        categories_.DisableControls();
         expressions_.DisableControls();
     }
     ~TRowKeeper() {
@@ -149,6 +152,7 @@ public:
         } catch (...) {
         }
         expressions_.EnableControls();
+        categories_.EnableControls();
     }
     TRowKeeper(const TRowKeeper&) = delete;
     TRowKeeper& operator=(const TRowKeeper&) = delete;

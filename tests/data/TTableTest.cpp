@@ -285,6 +285,186 @@ TEST(TTableTest, ChangeNotificationsAndSuspension) {
     EXPECT_TRUE(seen.empty());
 }
 
+// A quiet spell ends with one notification: Values when the same rows stand
+// in the same order with the same current row, else Reset.
+TEST(TTableTest, AQuietSpellEndsWithValuesOnlyWhenTheRowsStood) {
+    using TChange = TTable::TChange;
+    struct TCase {
+        const char* what;
+        std::function<void(TTable&)> quietly;
+        std::vector<TChange> expected;
+    };
+    // The rows stand in the order of "age".
+    const auto editRow3 = [](TTable& t, const char* field) {
+        t.SetRecNo(3);
+        t.Edit();
+        t.SetValue(field, std::int64_t{30});
+        t.Post();
+        t.SetRecNo(2);
+    };
+    const TCase cases[] = {
+        {"nothing happens", [](TTable&) {}, {}},
+        {"a value of another row, and back", [&](TTable& t) { editRow3(t, "group"); }, {TChange::Values}},
+        {"a value the order follows", [&](TTable& t) { editRow3(t, "age"); }, {TChange::Reset}},
+        {"a visit to another row, and back",
+         [](TTable& t) {
+             t.Last();
+             t.SetRecNo(2);
+         },
+         {TChange::Values}},
+        {"the current row moved", [](TTable& t) { t.First(); }, {TChange::Reset}},
+        {"a row added",
+         [](TTable& t) {
+             AddPerson(t, "d", 4);
+             t.SetRecNo(2);
+         },
+         {TChange::Reset}},
+        {"a row deleted",
+         [](TTable& t) {
+             t.Last();
+             t.Delete();
+             t.SetRecNo(2);
+         },
+         {TChange::Reset}},
+        {"another order",
+         [](TTable& t) {
+             t.SetIndexName("");
+             t.SetRecNo(2);
+         },
+         {TChange::Reset}},
+        {"an edit left open", [](TTable& t) { t.Edit(); }, {TChange::Reset}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTable t("people", PeopleFields());
+        t.AddIndex("age", "age");
+        t.SetIndexName("age");
+        for (const char* name : {"a", "b", "c"}) AddPerson(t, name, 1);
+        t.SetRecNo(2);
+        std::vector<TChange> seen;
+        t.Subscribe([&](TTable&, TChange change) { seen.push_back(change); });
+        t.DisableControls();
+        t.DisableControls();
+        c.quietly(t);
+        t.EnableControls();
+        EXPECT_TRUE(seen.empty());
+        t.EnableControls();
+        EXPECT_EQ(seen, c.expected);
+    }
+}
+
+TEST(TTableTest, AQuietMasterQuietsItsDetailWhichStillFollowsIt) {
+    TTable master("owners", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("name", TFieldType::String, 20)});
+    TTable detail("things", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("owner", TFieldType::Integer),
+                             TFieldDef("name", TFieldType::String, 20), TFieldDef("hits", TFieldType::Integer)});
+    for (const char* n : {"one", "two"}) {
+        master.Append();
+        master.SetValue("name", std::string(n));
+        master.Post();
+    }
+    detail.SetMaster(&master, "id", "owner");
+    for (const char* owner : {"one", "two"}) {
+        master.Locate("name", std::string(owner));
+        detail.Append();
+        detail.SetValue("name", std::string(owner) + "'s thing");
+        detail.Post();
+    }
+    master.First();
+    std::vector<TTable::TChange> masterSeen, detailSeen;
+    master.Subscribe([&](TTable&, TTable::TChange change) { masterSeen.push_back(change); });
+    detail.Subscribe([&](TTable&, TTable::TChange change) { detailSeen.push_back(change); });
+
+    // What counting a hit of the other owner's thing does.
+    master.DisableControls();
+    ASSERT_TRUE(master.Locate("name", std::string("two")));
+    EXPECT_EQ(Names(detail), std::vector<std::string>{"two's thing"});
+    detail.Edit();
+    detail.SetValue("hits", std::int64_t{1});
+    detail.Post();
+    master.First();
+    EXPECT_EQ(Names(detail), std::vector<std::string>{"one's thing"});
+    EXPECT_TRUE(masterSeen.empty());
+    EXPECT_TRUE(detailSeen.empty());
+    master.EnableControls();
+    EXPECT_EQ(masterSeen, std::vector<TTable::TChange>{TTable::TChange::Values});
+    EXPECT_EQ(detailSeen, std::vector<TTable::TChange>{TTable::TChange::Values});
+
+    // Staying with the other owner: the detail shows other rows.
+    masterSeen.clear();
+    detailSeen.clear();
+    master.DisableControls();
+    master.Last();
+    master.EnableControls();
+    EXPECT_EQ(masterSeen, std::vector<TTable::TChange>{TTable::TChange::Reset});
+    EXPECT_EQ(detailSeen, std::vector<TTable::TChange>{TTable::TChange::Reset});
+    EXPECT_EQ(detail.AsString("name"), "two's thing");
+}
+
+// A grid shows a row being added once it is posted; an edit box of the
+// current row shows each value as it is set.
+TEST(TTableTest, TheValuesOfARowBeingAddedReachOnlyWhoAskedForThem) {
+    using TChange = TTable::TChange;
+    TTable t("people", PeopleFields());
+    AddPerson(t, "a", 1);
+    std::vector<TChange> grid, editBox;
+    t.Subscribe([&](TTable&, TChange change) { grid.push_back(change); });
+    t.Subscribe([&](TTable&, TChange change) { editBox.push_back(change); }, TTable::TInterest::NewRowValues);
+    struct TStep {
+        const char* what;
+        std::function<void()> run;
+        std::vector<TChange> grid, editBox;
+    };
+    const TStep steps[] = {
+        {"append", [&] { t.Append(); }, {TChange::State}, {TChange::State}},
+        {"fill the new row",
+         [&] {
+             t.SetValue("name", std::string("b"));
+             t.SetValue("age", std::int64_t{2});
+         },
+         {},
+         {TChange::Data, TChange::Data}},
+        {"post it", [&] { t.Post(); }, {TChange::Data}, {TChange::Data}},
+        {"edit an existing row",
+         [&] {
+             t.Edit();
+             t.SetValue("age", std::int64_t{3});
+         },
+         {TChange::State, TChange::Data},
+         {TChange::State, TChange::Data}},
+        {"post the edit", [&] { t.Post(); }, {TChange::Data}, {TChange::Data}},
+    };
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.what);
+        grid.clear();
+        editBox.clear();
+        step.run();
+        EXPECT_EQ(grid, step.grid);
+        EXPECT_EQ(editBox, step.editBox);
+    }
+}
+
+TEST(TTableTest, ListenersMayComeAndGoWhileTheyAreCalled) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "a", 1);
+    AddPerson(t, "b", 2);
+    int once = 0, late = 0, steady = 0;
+    int onceToken = 0;
+    onceToken = t.Subscribe([&](TTable& table, TTable::TChange) {
+        ++once;
+        table.Unsubscribe(onceToken);
+        table.Subscribe([&](TTable&, TTable::TChange) { ++late; });
+    });
+    t.Subscribe([&](TTable&, TTable::TChange) { ++steady; });
+    t.First();
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(late, 0);  // subscribed during the notification: hears the next one
+    EXPECT_EQ(steady, 1);
+    t.Next();
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(late, 1);
+    EXPECT_EQ(steady, 2);
+}
+
 TEST(TTableTest, CalculatedFieldsFollowTheRow) {
     TTable t("t", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("n", TFieldType::Integer),
                    TFieldDef("twice", TFieldType::Integer).Calculated()});

@@ -207,7 +207,7 @@ TEST_F(TMainWindowTest, StopWithoutAScanChangesNothingAndViewTogglesTheLog) {
     Find<QPushButton>(*main, "ShowStatusButton").click();
     ASSERT_TRUE(program->StatusForm()->isVisible());
     EXPECT_EQ(Find<QLabel>(*program->StatusForm(), "AccountDesc").text(), "N/A");
-    EXPECT_EQ(program->StatusForm()->LogView()->topLevelItemCount(), 0);
+    EXPECT_EQ(program->StatusForm()->LogView()->model()->rowCount(), 0);
     Find<QPushButton>(*program->StatusForm(), "CancelButton").click();
     EXPECT_FALSE(program->StatusForm()->isVisible());
 }

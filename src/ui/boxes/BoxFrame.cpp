@@ -111,6 +111,7 @@ void TBoxFrame::BuildGrid() {
     grid_->setObjectName("InBoxGrid");
     model_ = new TTableModel(view_.Box(), grid_);
     model_->SetMarkField("Selected");
+    model_->BatchInsertsWhile([this] { return !dm_.Idle; });
     model_->SetPictureColumn("attachment", [picture = AttachmentPicture()](const TValue& value) {
         const bool* on = std::get_if<bool>(&value);
         return on && *on ? picture : QIcon();
@@ -213,8 +214,16 @@ void TBoxFrame::CurrentRowToTable() {
     ShowHeader();
 }
 
+void TBoxFrame::ShowAddedRows() {
+    model_->CatchUp();
+    // Laid out now, the grid is painted once with the window the scan leaves,
+    // not once more when its own delayed layout comes.
+    grid_->doItemsLayout();
+}
+
 void TBoxFrame::TableToCurrentRow() {
     const int recNo = view_.Box().RecNo();
+    if (recNo > model_->rowCount()) model_->CatchUp();
     if (recNo < 1 || grid_->currentIndex().row() == recNo - 1) return;
     following_ = true;
     grid_->setCurrentIndex(model_->index(recNo - 1, std::max(0, grid_->currentIndex().column())));

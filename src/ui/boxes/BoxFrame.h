@@ -27,6 +27,8 @@ public:
     QTabBar* Tabs() const { return tabs_; }
     // After a scan: the account tabs anew, every row shown.
     void RebuildTabs();
+    // The rows a scan added in the grid now, not when the window next gets to its events.
+    void ShowAddedRows();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,7 +6,8 @@
 TListModel::TListModel(TTable& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
     title_ = ToQt(list_.FieldDef("name").displayLabel);
     rows_ = RowsShown();
-    subscription_ = list_.Subscribe([this](TTable&, TTable::TChange) { Refresh(); });
+    // The new row is edited in place: it shows each value set.
+    subscription_ = list_.Subscribe([this](TTable&, TTable::TChange) { Refresh(); }, TTable::TInterest::NewRowValues);
 }
 
 TListModel::~TListModel() { list_.Unsubscribe(subscription_); }

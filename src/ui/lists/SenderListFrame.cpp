@@ -67,8 +67,8 @@ TSenderListFrame::TSenderListFrame(TDM& dm, TKind kind, QWidget* parent)
         if (change == TTable::TChange::State && list_.State() == TTable::TState::Insert)
             QTimer::singleShot(0, this, [this] { EditPendingRow(); });
         else if (change != TTable::TChange::State)
-            TableToCurrentRow();
-    });
+            FollowTable();
+    }, TTable::TInterest::NewRowValues);
     model_->OnRefused = [this] { QTimer::singleShot(0, this, [this] { EditPendingRow(); }); };
     TableToCurrentRow();
     language_ = component_.Translator().OnLanguageChanged.Subscribe([this](TLanguage) { Retranslate(); });
@@ -139,6 +139,18 @@ void TSenderListFrame::CurrentRowToTable() {
     if (following_ || list_.State() == TTable::TState::Insert) return;
     const int row = grid_->currentIndex().row();
     if (row >= 0 && row < list_.RecordCount() && row + 1 != list_.RecNo()) Guarded([&] { list_.SetRecNo(row + 1); });
+}
+
+// A scan moves the blacklist's current row for every sender it tests: the
+// grid follows when the window gets to its events.
+void TSenderListFrame::FollowTable() {
+    if (dm_.Idle) return TableToCurrentRow();
+    if (followPending_) return;
+    followPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        followPending_ = false;
+        TableToCurrentRow();
+    });
 }
 
 void TSenderListFrame::TableToCurrentRow() {

@@ -36,6 +36,7 @@ private:
     void BuildMenu();
     void Guarded(const std::function<void()>& operation);
     void CurrentRowToTable();
+    void FollowTable();
     void TableToCurrentRow();
     void EditPendingRow();
     void Retranslate();
@@ -49,5 +50,6 @@ private:
     QMenu* menu_ = nullptr;
     int subscription_ = 0;
     bool following_ = false;
+    bool followPending_ = false;
     TLanguageSubscription language_;
 };

@@ -291,8 +291,11 @@ void TAntiSpamWindow::SetProgress(int position, int maximum) {
     progressPending_ = true;
     QTimer::singleShot(0, this, [this] {
         progressPending_ = false;
+        // setValue would repaint the whole window at once; it is painted with the rest instead.
+        progress_->setUpdatesEnabled(false);
         if (progress_->maximum() != progressMaximum_) progress_->setMaximum(progressMaximum_);
         progress_->setValue(progressPosition_);
+        progress_->setUpdatesEnabled(true);
     });
 }
 

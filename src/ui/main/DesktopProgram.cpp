@@ -180,7 +180,10 @@ void TDesktopProgram::WireUserInterface() {
     };
     TBoxFrame* inBox = inBox_;
     TBoxFrame* delBox = delBox_;
-    ui.OnBoxesRefilled = [inBox] { inBox->RebuildTabs(); };
+    ui.OnBoxesRefilled = [inBox, delBox] {
+        inBox->RebuildTabs();
+        for (TBoxFrame* box : {inBox, delBox}) box->ShowAddedRows();
+    };
     ui.OnResetSelectionCounts = [inBox, delBox](bool inBoxToo, bool delBoxToo) {
         if (inBoxToo) inBox->View().RecountTicks();
         if (delBoxToo) delBox->View().RecountTicks();

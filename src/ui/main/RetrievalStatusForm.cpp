@@ -1,6 +1,7 @@
 #include "ui/main/RetrievalStatusForm.h"
 
 #include "core/StatusLog.h"
+#include "ui/main/StatusLogModel.h"
 #include "ui/qt/QtText.h"
 
 #include <QApplication>
@@ -10,8 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -41,10 +41,12 @@ TRetrievalStatusForm::TRetrievalStatusForm(TStatusLog& log, QWidget* parent)
     values->addRow(Named(new QLabel("Size", account), "Label3"), msgTotalSize_);
     layout->addWidget(account);
 
-    logView_ = new QTreeWidget(this);
+    lines_ = new TStatusLogModel(log_, this);
+    lines_->setHeaderData(0, Qt::Horizontal, "Command");
+    lines_->setHeaderData(1, Qt::Horizontal, "Status");
+    logView_ = new QTreeView(this);
     logView_->setObjectName("LogView");
-    logView_->setColumnCount(2);
-    logView_->setHeaderLabels({"Command", "Status"});
+    logView_->setModel(lines_);
     logView_->setRootIsDecorated(false);
     logView_->setUniformRowHeights(true);
     logView_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -61,8 +63,12 @@ TRetrievalStatusForm::TRetrievalStatusForm(TStatusLog& log, QWidget* parent)
     layout->addWidget(buttons);
 
     log_.OnChanged = [this](TStatusLog::TChange change, int line) { LogChanged(static_cast<int>(change), line); };
+    // The last line shows once the lines written meanwhile are in the view.
+    lines_->OnCaughtUp = [this] {
+        if (scrollToEnd_) logView_->scrollToBottom();
+        scrollToEnd_ = false;
+    };
     ShowAccountValues();
-    for (int i = 0; i < log_.Count(); ++i) ShowLine(i);
     component_.Loaded();
 }
 
@@ -81,30 +87,13 @@ void TRetrievalStatusForm::ToggleVisible() {
 
 void TRetrievalStatusForm::LogChanged(int change, int line) {
     switch (static_cast<TStatusLog::TChange>(change)) {
-        case TStatusLog::TChange::Cleared: logView_->clear(); break;
-        case TStatusLog::TChange::Added:
-        case TStatusLog::TChange::Appended: ShowLine(line); break;
         case TStatusLog::TChange::Scrolled:
-            // Once for all the lines added until the window next gets to its events.
-            if (!scrollPending_) {
-                scrollPending_ = true;
-                QTimer::singleShot(0, this, [this] {
-                    scrollPending_ = false;
-                    logView_->scrollToBottom();
-                });
-            }
+            scrollToEnd_ = true;
+            lines_->CatchUpLater();
             break;
         case TStatusLog::TChange::AccountValues: ShowAccountValues(); break;
+        default: lines_->LogChanged(change, line); break;
     }
-}
-
-void TRetrievalStatusForm::ShowLine(int line) {
-    if (line < 0 || line >= log_.Count()) return;
-    const TStatusLog::TLine& text = log_.Lines()[static_cast<std::size_t>(line)];
-    while (logView_->topLevelItemCount() <= line) logView_->addTopLevelItem(new QTreeWidgetItem(logView_));
-    QTreeWidgetItem* item = logView_->topLevelItem(line);
-    item->setText(0, ToQt(text.Text));
-    item->setText(1, ToQt(text.StatusText()));
 }
 
 void TRetrievalStatusForm::ShowAccountValues() {

@@ -5,8 +5,9 @@
 #include <QDialog>
 
 class QLabel;
-class QTreeWidget;
+class QTreeView;
 class TStatusLog;
+class TStatusLogModel;
 
 // The log of the last scan or Process Mail run, filled while the run works.
 class TRetrievalStatusForm : public QDialog {
@@ -14,7 +15,7 @@ public:
     explicit TRetrievalStatusForm(TStatusLog& log, QWidget* parent = nullptr);
     ~TRetrievalStatusForm() override;
 
-    QTreeWidget* LogView() const { return logView_; }
+    QTreeView* LogView() const { return logView_; }
     void ToggleVisible();
 
 protected:
@@ -23,7 +24,6 @@ protected:
 
 private:
     void LogChanged(int change, int line);
-    void ShowLine(int line);
     void ShowAccountValues();
 
     TQtFormComponent component_;
@@ -31,7 +31,8 @@ private:
     QLabel* accountDesc_;
     QLabel* msgNumber_;
     QLabel* msgTotalSize_;
-    QTreeWidget* logView_;
+    TStatusLogModel* lines_;
+    QTreeView* logView_;
     bool waitCursor_ = false;
-    bool scrollPending_ = false;
+    bool scrollToEnd_ = false;
 };

@@ -13,7 +13,7 @@ bool HasRow(const TTable& table) { return table.RecordCount() > 0 || table.State
 TBoundLineEdit::TBoundLineEdit(TTable& table, std::string field, QWidget* parent)
     : QLineEdit(parent), table_(table), field_(std::move(field)) {
     setMaxLength(table_.FieldDef(field_).size > 0 ? table_.FieldDef(field_).size : 32767);
-    subscription_ = table_.Subscribe([this](TTable&, TTable::TChange) { Refresh(); });
+    subscription_ = table_.Subscribe([this](TTable&, TTable::TChange) { Refresh(); }, TTable::TInterest::NewRowValues);
     connect(this, &QLineEdit::textEdited, this, &TBoundLineEdit::Typed);
     Refresh();
 }

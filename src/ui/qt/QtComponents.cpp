@@ -100,11 +100,14 @@ QStringList TQtObjectComponent::Columns() const {
         for (int i = 0; i < tree->columnCount(); ++i) titles << tree->headerItem()->text(i);
         return titles;
     }
-    // A grid over a table: the model's titles.
-    if (auto* grid = qobject_cast<QTableView*>(o); grid && dynamic_cast<TTableModel*>(grid->model())) {
+    // A grid over a table, or a tree over a model of its own: the model's titles.
+    auto* grid = qobject_cast<QTableView*>(o);
+    auto* tree = qobject_cast<QTreeView*>(o);
+    if ((grid && dynamic_cast<TTableModel*>(grid->model())) || (tree && tree->model())) {
+        const QAbstractItemModel& model = grid ? *grid->model() : *tree->model();
         QStringList titles;
-        for (int i = 0; i < grid->model()->columnCount(); ++i)
-            titles << grid->model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
+        for (int i = 0; i < model.columnCount(); ++i)
+            titles << model.headerData(i, Qt::Horizontal, Qt::DisplayRole).toString();
         return titles;
     }
     return o->property("columns").toStringList();
@@ -118,6 +121,10 @@ void TQtObjectComponent::SetColumnText(int i, const std::string& text) {
     }
     if (auto* grid = qobject_cast<QTableView*>(o)) {
         if (auto* model = dynamic_cast<TTableModel*>(grid->model())) model->SetTitle(i, ToQt(text));
+        return;
+    }
+    if (auto* tree = qobject_cast<QTreeView*>(o); tree && tree->model()) {
+        tree->model()->setHeaderData(i, Qt::Horizontal, ToQt(text));
         return;
     }
     QStringList titles = Columns();

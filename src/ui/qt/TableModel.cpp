@@ -6,6 +6,7 @@
 #include "ui/qt/QtText.h"
 
 #include <QColor>
+#include <QTimer>
 
 namespace {
 
@@ -97,22 +98,54 @@ QVariant TTableModel::headerData(int section, Qt::Orientation orientation, int r
     return ToQt(table_.Fields()[FieldOf(section)].displayLabel);
 }
 
-void TTableModel::TableChanged(int change) {
-    // The values of a row being added show once it is posted.
-    if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && table_.State() == TTable::TState::Insert) return;
+void TTableModel::BatchInsertsWhile(std::function<bool()> condition) { batching_ = std::move(condition); }
+
+void TTableModel::CatchUp() {
+    catchUpPending_ = false;
     const int count = table_.RecordCount();
-    if (static_cast<TTable::TChange>(change) == TTable::TChange::Data && count == rows_) {
+    if (count < rows_) {
+        beginResetModel();
+        rows_ = count;
+        valuesChanged_ = false;
+        endResetModel();
+        return;
+    }
+    if (valuesChanged_ && rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
+    valuesChanged_ = false;
+    if (count == rows_) return;
+    beginInsertRows({}, rows_, count - 1);
+    rows_ = count;
+    endInsertRows();
+}
+
+void TTableModel::TableChanged(int changeNumber) {
+    const auto change = static_cast<TTable::TChange>(changeNumber);
+    const int count = table_.RecordCount();
+    if (change != TTable::TChange::Reset && (catchUpPending_ || (count > rows_ && batching_ && batching_()))) {
+        // Rows wait for the batch; so do the changes of values meanwhile.
+        if (change == TTable::TChange::Data || change == TTable::TChange::Values) valuesChanged_ = true;
+        if (!catchUpPending_) QTimer::singleShot(0, this, [this] { CatchUp(); });
+        catchUpPending_ = true;
+        return;
+    }
+    if (change == TTable::TChange::Reset) catchUpPending_ = valuesChanged_ = false;
+    if (change == TTable::TChange::Values && count == rows_) {
+        // The rows stand where they stood: the view repaints what it shows.
+        if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columnCount() - 1));
+        return;
+    }
+    if (change == TTable::TChange::Data && count == rows_) {
         const int row = table_.RecNo() - 1;
         if (row >= 0) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         return;
     }
-    if (count == rows_ + 1 && static_cast<TTable::TChange>(change) != TTable::TChange::Reset) {
+    if (count == rows_ + 1 && change != TTable::TChange::Reset) {
         beginInsertRows({}, rows_, rows_);
         rows_ = count;
         endInsertRows();
         return;
     }
-    if (count != rows_ || static_cast<TTable::TChange>(change) == TTable::TChange::Reset) {
+    if (count != rows_ || change == TTable::TChange::Reset) {
         beginResetModel();
         rows_ = count;
         endResetModel();

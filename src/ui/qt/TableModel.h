@@ -40,9 +40,14 @@ public:
     // The width the field asks for, in characters.
     int DisplayWidth(int column) const;
     TTable& Table() { return table_; }
+    // While the condition holds (a scan fills the table), rows added reach
+    // the view in one batch when the window gets to its events.
+    void BatchInsertsWhile(std::function<bool()> condition);
+    // Shows the rows added (and values changed) since the last batch.
+    void CatchUp();
 
 private:
-    void TableChanged(int change);
+    void TableChanged(int changeNumber);
     std::vector<int> columns_;
     std::map<int, std::function<QIcon(const TValue&)>> pictures_;
     std::map<int, QString> titles_;
@@ -50,4 +55,7 @@ private:
     TTable& table_;
     int subscription_ = 0;
     int rows_ = 0;
+    std::function<bool()> batching_;
+    bool catchUpPending_ = false;
+    bool valuesChanged_ = false;
 };

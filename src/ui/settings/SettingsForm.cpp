@@ -85,12 +85,12 @@ TSettingsForm::TSettingsForm(TDM& dm, TTranslator& mainTranslator, QWidget* pare
             if (TAction* action = dm_.Actions.Find(name)) action->Update();
         AccountsChanged();
     };
-    accountsSubscription_ = dm_.cdsAccounts.Subscribe(changed);
+    accountsSubscription_ = dm_.cdsAccounts.Subscribe(changed, TTable::TInterest::NewRowValues);
     identitiesSubscription_ = dm_.cdsIdentities.Subscribe([this](TTable&, TTable::TChange) {
         for (const char* name : kDialogActions)
             if (TAction* action = dm_.Actions.Find(name)) action->Update();
         ShowIdentityOptions();
-    });
+    }, TTable::TInterest::NewRowValues);
     language_ = component_.Translator().OnLanguageChanged.Subscribe([this](TLanguage) { Retranslate(); });
     Retranslate();
     resize(600, 470);
