@@ -41,12 +41,17 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
         const std::int64_t account = box.AsInteger("idaccount");
         auto name = accountNames.find(account);
         if (name == accountNames.end()) name = accountNames.emplace(account, AccountName(dm, account)).first;
-        std::cout << "  " << name->second << '\t' << Out(box.AsString("from")) << '\t'
-                  << Out(box.AsString("subject")) << '\t' << box.AsInteger("size") << '\t'
-                  << (box.IsNull("date") ? "" : MessageDateText(box.AsDateTime("date")));
+        // A row is put together and written at once: a box may list thousands.
+        std::string line = "  " + name->second;
+        for (const std::string& part : {Out(box.AsString("from")), Out(box.AsString("subject")),
+                                        std::to_string(box.AsInteger("size")),
+                                        box.IsNull("date") ? std::string() : MessageDateText(box.AsDateTime("date"))})
+            (line += '\t') += part;
         if (delBox)
-            std::cout << '\t' << ActionName(filters, box.AsInteger("idaction")) << '\t' << Out(box.AsString("Prichina"));
-        std::cout << '\n';
+            for (const std::string& part : {ActionName(filters, box.AsInteger("idaction")), Out(box.AsString("Prichina"))})
+                (line += '\t') += part;
+        line += '\n';
+        std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
 }
 
