@@ -1,22 +1,17 @@
 // Receive Mail, the two boxes and Process Mail driven through the desktop
 // program's own widgets on the offscreen platform, against the loopback
 // Dovecot and SMTP capture.
-#include "core/DataModule.h"
-#include "core/Scramble.h"
 #include "core/StatusLog.h"
 #include "filtering/FilterEngine.h"
 #include "filtering/dmfilters.h"
 #include "servers/MailServers.h"
-#include "ui/DemoHome.h"
+#include "ui/ProgramFixture.h"
 #include "ui/WidgetTestSupport.h"
 #include "ui/boxes/BoxFrame.h"
 #include "ui/main/AntiSpamWindow.h"
-#include "ui/main/DesktopProgram.h"
 #include "ui/main/RetrievalStatusForm.h"
-#include "ui/qt/QtUserInterface.h"
 
 #include <QAction>
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -30,61 +25,18 @@
 
 namespace {
 
-std::string Message(const std::string& from, const std::string& subject) {
-    return "From: " + from + "\r\nTo: anna@example.org\r\nSubject: " + subject +
-           "\r\nDate: Tue, 3 Jun 2003 10:00:00 +0200\r\nMessage-ID: <" + UniqueTestName("m") + "@x>\r\n\r\nHello.\r\n";
-}
-
-class TBoxesEndToEndTest : public ::testing::Test {
+class TBoxesEndToEndTest : public TDesktopProgramTest {
 protected:
-    std::string home = (QDir::tempPath() + "/tarnwick-boxes-e2e-" + QString::number(QCoreApplication::applicationPid()))
-                           .toStdString();
+    TBoxesEndToEndTest() : TDesktopProgramTest("boxes-e2e") {}
     const TMailServerInfo* servers = MailServers();
-    std::unique_ptr<TDesktopProgram> program;
     TAntiSpamWindow* main = nullptr;
 
     // The demo identity with one account per mailbox, all on the loopback servers.
     void StartProgram(const std::vector<const TTestMailbox*>& boxes) {
-        ASSERT_TRUE(servers);
-        PrepareDemoHome(home, true);
-        {
-            TDM dm;
-            dm.LoadStore();
-            dm.cdsAccounts.SetMaster(nullptr, "", "");
-            for (std::size_t i = 0; i < boxes.size(); ++i) {
-                const TTestMailbox& box = *boxes[i];
-                if (i == 0) {
-                    dm.cdsAccounts.First();
-                    dm.cdsAccounts.Edit();
-                } else {
-                    const std::int64_t identity = dm.cdsAccounts.AsInteger("identity");
-                    dm.cdsAccounts.Append();
-                    dm.cdsAccounts.SetValue("identity", identity);
-                    dm.cdsAccounts.SetValue("description", "Account " + std::to_string(i + 1));
-                    dm.cdsAccounts.SetValue("email", box.User() + "@example.test");
-                }
-                dm.cdsAccounts.SetValue("host", servers->Host);
-                dm.cdsAccounts.SetAsString("port", servers->Pop3Port);
-                dm.cdsAccounts.SetValue("login", box.User());
-                dm.cdsAccounts.SetValue("password",
-                                        ScramblePassword(kPlainPasswordMark + box.Password(), box.User(), true));
-                dm.cdsAccounts.SetValue("smtp_host", servers->Host);
-                dm.cdsAccounts.SetAsString("smtp_host_port", servers->SmtpPort);
-                dm.cdsAccounts.Post();
-            }
-            dm.cdsAccounts.Close();
-        }
-        program = std::make_unique<TDesktopProgram>();
-        program->SplashMilliseconds = 0;
-        ASSERT_EQ(program->Start(), TDesktopProgram::TStart::SignedIn);
+        PrepareHome(boxes, true);
+        StartSignedIn();
         main = program->MainWindow();
     }
-    void TearDown() override {
-        program.reset();
-        QDir(QString::fromStdString(home)).removeRecursively();
-    }
-    TDM& Dm() { return *program->DataModule(); }
-    TQtUserInterface& Ui() { return program->QtInterface(); }
 
     void AddCategory(const std::string& name, int action, const std::string& subjectWord) {
         TFilterDM& filters = *program->Filters();
@@ -156,13 +108,13 @@ protected:
 // the forwarded header.
 TEST_F(TBoxesEndToEndTest, ReceiveMoveAndProcessMailFromTheWindow) {
     const std::string lotto = UniqueTestName("lotto") + "@prizes.example";
-    TTestMailbox box({Message("Friend <friend@example.org>", "Minutes"),
-                      Message("Spammer <bad@spam-king.example>", "Hot deals"),
-                      Message("Lotto <" + lotto + ">", "You won the lottery"),
-                      Message("Shop <offers@shop.example>", "Cheap pills today"),
-                      Message("Colleague <bob@work.example>", "Report"),
-                      Message("News B <b@news.example>", "Weekly B"),
-                      Message("News C <c@news.example>", "Weekly C")});
+    TTestMailbox box({TestMessage("Friend <friend@example.org>", "Minutes"),
+                      TestMessage("Spammer <bad@spam-king.example>", "Hot deals"),
+                      TestMessage("Lotto <" + lotto + ">", "You won the lottery"),
+                      TestMessage("Shop <offers@shop.example>", "Cheap pills today"),
+                      TestMessage("Colleague <bob@work.example>", "Report"),
+                      TestMessage("News B <b@news.example>", "Weekly B"),
+                      TestMessage("News C <c@news.example>", "Weekly C")});
     ASSERT_NO_FATAL_FAILURE(StartProgram({&box}));
     Dm().cdsFriends.Append();
     Dm().cdsFriends.SetValue("name", std::string("friend@example.org"));
@@ -220,9 +172,9 @@ TEST_F(TBoxesEndToEndTest, ReceiveMoveAndProcessMailFromTheWindow) {
 // never contacted.
 TEST_F(TBoxesEndToEndTest, StopDuringTheFifthMessageOfTen) {
     std::vector<std::string> messages;
-    for (int i = 1; i <= 10; ++i) messages.push_back(Message("Sender <s@example.org>", "Message " + std::to_string(i)));
+    for (int i = 1; i <= 10; ++i) messages.push_back(TestMessage("Sender <s@example.org>", "Message " + std::to_string(i)));
     TTestMailbox first(messages);
-    TTestMailbox second({Message("Other <o@example.org>", "Never seen")});
+    TTestMailbox second({TestMessage("Other <o@example.org>", "Never seen")});
     ASSERT_NO_FATAL_FAILURE(StartProgram({&first, &second}));
 
     Ui().EventsInterval = 0;  // the window answers at every message

@@ -1,22 +1,17 @@
 // The complaint window and the batch sender, driven offscreen from the InBox
 // against the loopback Dovecot, the SMTP capture and a scripted whois server.
 #include "complaints/ComplaintForm.h"
-#include "core/DataModule.h"
-#include "core/Scramble.h"
 #include "mail/FakeServer.h"
 #include "servers/MailServers.h"
-#include "ui/DemoHome.h"
+#include "ui/ProgramFixture.h"
 #include "ui/WidgetTestSupport.h"
 #include "ui/boxes/BoxFrame.h"
 #include "ui/complaints/ComplaintWindow.h"
 #include "ui/main/AntiSpamWindow.h"
-#include "ui/main/DesktopProgram.h"
 #include "ui/main/RetrievalStatusForm.h"
-#include "ui/qt/QtUserInterface.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -44,37 +39,18 @@ QPushButton& ButtonWithText(QWidget& parent, const QString& text) {
     throw std::runtime_error("no button " + text.toStdString());
 }
 
-class TComplaintWindowTest : public ::testing::Test {
+class TComplaintWindowTest : public TDesktopProgramTest {
 protected:
-    std::string home = (QDir::tempPath() + "/tarnwick-complaint-window-" + QString::number(QCoreApplication::applicationPid()))
-                           .toStdString();
+    TComplaintWindowTest() : TDesktopProgramTest("complaint-window") {}
     const TMailServerInfo* servers = RequireMailServers();
-    std::unique_ptr<TDesktopProgram> program;
 
     // The demo account on the loopback servers; whois answered by whoisPort.
     void StartProgram(const TTestMailbox& box, const std::string& whoisPort, const std::string& errorTemplate = "") {
         ASSERT_TRUE(servers);
-        PrepareDemoHome(home, true);
-        {
-            TDM dm;
-            dm.LoadStore();
-            dm.cdsAccounts.SetMaster(nullptr, "", "");
-            dm.cdsAccounts.First();
-            dm.cdsAccounts.Edit();
-            dm.cdsAccounts.SetValue("host", servers->Host);
-            dm.cdsAccounts.SetAsString("port", servers->Pop3Port);
-            dm.cdsAccounts.SetValue("login", box.User());
-            dm.cdsAccounts.SetValue("password", ScramblePassword(kPlainPasswordMark + box.Password(), box.User(), true));
-            dm.cdsAccounts.SetValue("smtp_host", servers->Host);
-            dm.cdsAccounts.SetAsString("smtp_host_port", servers->SmtpPort);
-            dm.cdsAccounts.Post();
-            dm.cdsAccounts.Close();
-        }
+        PrepareHome({&box}, true);
         std::ofstream(home + "/misc.ini", std::ios::app) << "[Whois]\r\nIPServer=127.0.0.1:" << whoisPort << "\r\n";
         if (!errorTemplate.empty()) std::ofstream(home + "/error.txt", std::ios::binary) << "\r\n" << errorTemplate;
-        program = std::make_unique<TDesktopProgram>();
-        program->SplashMilliseconds = 0;
-        ASSERT_EQ(program->Start(), TDesktopProgram::TStart::SignedIn);
+        StartSignedIn();
         // Test addresses have no reverse name; the system resolver is not asked.
         program->Complaint()->WhoisSettings = [] {
             TWhoisSettings settings = TWhoisSettings::FromMiscIni();
@@ -85,11 +61,6 @@ protected:
         program->StatusForm()->hide();
         ASSERT_GE(program->DataModule()->cdsInBox.RecordCount(), 1);
     }
-    void TearDown() override {
-        program.reset();
-        QDir(QString::fromStdString(home)).removeRecursively();
-    }
-    TQtUserInterface& Ui() { return program->QtInterface(); }
     // Opens the complaint window from the InBox's own button and runs steps in it.
     void Complain(std::function<void(QWidget&)> steps) {
         bool ran = false;

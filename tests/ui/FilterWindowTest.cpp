@@ -1,23 +1,17 @@
 // The filter screen, its dialogs and "Add to filter" in the desktop program on
 // the offscreen platform; the mail comes from the loopback Dovecot.
-#include "core/DataModule.h"
-#include "core/Scramble.h"
 #include "filtering/dmfilters.h"
-#include "servers/MailServers.h"
-#include "ui/DemoHome.h"
+#include "ui/ProgramFixture.h"
 #include "ui/WidgetTestSupport.h"
 #include "ui/boxes/BoxFrame.h"
 #include "ui/filters/CheckedComboBox.h"
 #include "ui/filters/FilterFrame.h"
 #include "ui/main/AntiSpamWindow.h"
-#include "ui/main/DesktopProgram.h"
 #include "ui/main/RetrievalStatusForm.h"
-#include "ui/qt/QtUserInterface.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,53 +26,22 @@
 
 namespace {
 
-std::string Message(const std::string& from, const std::string& subject) {
-    return "From: " + from + "\r\nTo: anna@example.org\r\nSubject: " + subject +
-           "\r\nDate: Tue, 3 Jun 2003 10:00:00 +0200\r\nMessage-ID: <" + UniqueTestName("m") + "@x>\r\n\r\nHello.\r\n";
-}
-
-class TFilterWindowTest : public ::testing::Test {
+class TFilterWindowTest : public TDesktopProgramTest {
 protected:
-    std::string home = (QDir::tempPath() + "/tarnwick-filter-window-" + QString::number(QCoreApplication::applicationPid()))
-                           .toStdString();
-    std::unique_ptr<TDesktopProgram> program;
+    TFilterWindowTest() : TDesktopProgramTest("filter-window") {}
     TAntiSpamWindow* main = nullptr;
     TFilterFrame* frame = nullptr;
 
     // The demo account reads the mailbox on the loopback Dovecot when one is given.
     void StartProgram(const TTestMailbox* box = nullptr) {
-        PrepareDemoHome(home, true);
-        if (box) {
-            const TMailServerInfo* servers = MailServers();
-            ASSERT_TRUE(servers);
-            TDM dm;
-            dm.LoadStore();
-            dm.cdsAccounts.SetMaster(nullptr, "", "");
-            dm.cdsAccounts.First();
-            dm.cdsAccounts.Edit();
-            dm.cdsAccounts.SetValue("host", servers->Host);
-            dm.cdsAccounts.SetAsString("port", servers->Pop3Port);
-            dm.cdsAccounts.SetValue("login", box->User());
-            dm.cdsAccounts.SetValue("password",
-                                    ScramblePassword(kPlainPasswordMark + box->Password(), box->User(), true));
-            dm.cdsAccounts.Post();
-            dm.cdsAccounts.Close();
-        }
-        program = std::make_unique<TDesktopProgram>();
-        program->SplashMilliseconds = 0;
-        ASSERT_EQ(program->Start(), TDesktopProgram::TStart::SignedIn);
+        PrepareHome(box ? std::vector<const TTestMailbox*>{box} : std::vector<const TTestMailbox*>{});
+        StartSignedIn();
         main = program->MainWindow();
         frame = program->FilterFrame();
         Find<QListWidget>(*main, "WorkAreaModeListView").setCurrentRow(2);
         ASSERT_TRUE(frame->isVisible());
     }
-    void TearDown() override {
-        program.reset();
-        QDir(QString::fromStdString(home)).removeRecursively();
-    }
     TFilterDM& Filters() { return *program->Filters(); }
-    TDM& Dm() { return *program->DataModule(); }
-    TQtUserInterface& Ui() { return program->QtInterface(); }
     QPushButton& Button(const char* name) { return Find<QPushButton>(*frame, name); }
     void Scan() {
         ASSERT_TRUE(Dm().Actions["ReceiveIdentityMail"].Execute());
@@ -115,8 +78,8 @@ TEST_F(TFilterWindowTest, WithNoCategoriesOnlyAddingAndImportAreUsable) {
 // A category and an expression made through the dialogs, and the next scan's
 // message it catches.
 TEST_F(TFilterWindowTest, AnExpressionMadeInTheDialogsCatchesTheNextScansMessage) {
-    TTestMailbox box({Message("Friend <friend@example.org>", "Minutes"),
-                      Message("Lotto <win@prizes.example>", "Your LOTTERY win")});
+    TTestMailbox box({TestMessage("Friend <friend@example.org>", "Minutes"),
+                      TestMessage("Lotto <win@prizes.example>", "Your LOTTERY win")});
     ASSERT_NO_FATAL_FAILURE(StartProgram(&box));
     WhenModal([](QWidget& dialog) {
         EXPECT_EQ(dialog.objectName(), "AddCategory");
@@ -194,8 +157,8 @@ TEST_F(TFilterWindowTest, AnExpressionMadeInTheDialogsCatchesTheNextScansMessage
 }
 
 TEST_F(TFilterWindowTest, AddToFilterFromAnInBoxRowSendsTheSendersNextMailToDelBox) {
-    TTestMailbox box({Message("Shop <offers@shop.example>", "Cheap pills"),
-                      Message("Friend <friend@example.org>", "Minutes")});
+    TTestMailbox box({TestMessage("Shop <offers@shop.example>", "Cheap pills"),
+                      TestMessage("Friend <friend@example.org>", "Minutes")});
     ASSERT_NO_FATAL_FAILURE(StartProgram(&box));
     TTable& categories = Filters().cdsFilterCategory;
     for (const char* name : {"Ads", "Shops"}) {
