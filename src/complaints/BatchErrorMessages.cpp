@@ -28,8 +28,6 @@ private:
     TTable& box_;
 };
 
-enum TTaskOffset { kConnectMailbox = 0, kRetrieve = 1, kConnectSmtp = 2, kSend = 3 };
-
 // The recipient of a row: the undecoded sender address where the scan kept it.
 std::string RowRecipient(const TTable& box) {
     const std::string kept = box.FieldIndex("fromaddress") >= 0 ? box.AsString("fromaddress") : std::string();
@@ -110,11 +108,17 @@ void TBatchErrorMessages::Ended() {
     Changed();
 }
 
-void TBatchErrorMessages::RunDownloads() {
+// One session per account over its ticked rows, in account order. The
+// account's connect task tells how opening went; a row whose account is gone
+// or could not be opened is skipped, and a session that cannot be opened ends
+// the walk (the rest would most likely fail alike).
+template <typename TSession>
+void TBatchErrorMessages::EachTickedRow(TTaskOffset connectTask, const TOpener<TSession>& open,
+                                        const std::function<void(TSession&, const TAccountEntry&)>& work,
+                                        const std::function<void()>& skip) {
     const TQuietInBox quiet(inBox_);
-    std::unique_ptr<TPop3Client> mailbox;
+    std::unique_ptr<TSession> session;
     std::int64_t current = 0;
-    bool usable = false;
     for (; !inBox_.Eof(); inBox_.Next()) {
         if (aborted_) break;
         if (!inBox_.AsBoolean("Selected")) continue;
@@ -124,34 +128,36 @@ void TBatchErrorMessages::RunDownloads() {
         const TAccountEntry& account = found->second;
         if (id != current) {
             current = id;
-            usable = false;
-            if (mailbox) mailbox->Logout();
-            mailbox.reset();
-            const std::size_t task = account.firstTask + kConnectMailbox;
+            if (session) session->Logout();
+            session.reset();
+            const std::size_t task = account.firstTask + connectTask;
             SetState(task, TBatchTask::TState::Running);
             // Never another account's server for a row whose account is gone.
-            if (!account.values) {
-                SetState(task, TBatchTask::TState::Error);
-                continue;
-            }
-            mailbox = CreateMailbox(account.values->proto);
-            mailbox->Host = account.values->host;
-            mailbox->Port = std::to_string(account.values->port);
-            mailbox->AuthType = AuthUserPass;
-            mailbox->Username = account.values->login;
-            mailbox->Password = account.values->password;
-            mailbox->Tls = IncomingTlsSettings(*account.values);
-            if (!mailbox->Login()) {
-                SetState(task, TBatchTask::TState::Error);
-                mailbox.reset();
-                break;
-            }
-            SetState(task, TBatchTask::TState::Done);
-            usable = true;
+            if (account.values) session = open(*account.values);
+            SetState(task, session ? TBatchTask::TState::Done : TBatchTask::TState::Error);
+            if (account.values && !session) break;
         }
-        if (usable) Download(*mailbox, account);
+        if (session)
+            work(*session, account);
+        else if (skip)
+            skip();
     }
-    if (mailbox) mailbox->Logout();
+    if (session) session->Logout();
+}
+
+void TBatchErrorMessages::RunDownloads() {
+    const TOpener<TPop3Client> open = [](const TAccountValues& values) {
+        std::unique_ptr<TPop3Client> mailbox = CreateMailbox(values.proto);
+        mailbox->Host = values.host;
+        mailbox->Port = std::to_string(values.port);
+        mailbox->AuthType = AuthUserPass;
+        mailbox->Username = values.login;
+        mailbox->Password = values.password;
+        mailbox->Tls = IncomingTlsSettings(values);
+        return mailbox->Login() ? std::move(mailbox) : nullptr;
+    };
+    EachTickedRow<TPop3Client>(kConnectMailbox, open,
+                               [this](TPop3Client& mailbox, const TAccountEntry& account) { Download(mailbox, account); });
 }
 
 bool TBatchErrorMessages::Download(TPop3Client& mailbox, const TAccountEntry& account) {
@@ -172,45 +178,16 @@ bool TBatchErrorMessages::Download(TPop3Client& mailbox, const TAccountEntry& ac
 }
 
 void TBatchErrorMessages::RunSending() {
-    const TQuietInBox quiet(inBox_);
-    std::unique_ptr<TSmtpClient> smtp;
-    std::int64_t current = 0;
-    bool usable = false;
-    for (; !inBox_.Eof(); inBox_.Next()) {
-        if (aborted_) break;
-        if (!inBox_.AsBoolean("Selected")) continue;
-        const std::int64_t id = inBox_.AsInteger("idaccount");
-        const auto found = accounts_.find(id);
-        if (found == accounts_.end()) continue;
-        const TAccountEntry& account = found->second;
-        if (id != current) {
-            current = id;
-            usable = false;
-            if (smtp) smtp->Logout();
-            smtp.reset();
-            const std::size_t task = account.firstTask + kConnectSmtp;
-            SetState(task, TBatchTask::TState::Running);
-            if (!account.values) {
-                SetState(task, TBatchTask::TState::Error);
-            } else {
-                smtp = std::make_unique<TSmtpClient>();
-                SetUpSmtpClient(*smtp, *account.values);
-                smtp->Timeout = SmtpTimeout;
-                if (!smtp->Login()) {
-                    SetState(task, TBatchTask::TState::Error);
-                    smtp.reset();
-                    break;
-                }
-                SetState(task, TBatchTask::TState::Done);
-                usable = true;
-            }
-        }
-        if (usable)
-            SendOne(*smtp, account);
-        else
-            StepProgress();
-    }
-    if (smtp) smtp->Logout();
+    const TOpener<TSmtpClient> open = [this](const TAccountValues& values) {
+        auto smtp = std::make_unique<TSmtpClient>();
+        SetUpSmtpClient(*smtp, values);
+        smtp->Timeout = SmtpTimeout;
+        return smtp->Login() ? std::move(smtp) : nullptr;
+    };
+    // A row that gets no error message still counts towards the progress.
+    EachTickedRow<TSmtpClient>(
+        kConnectSmtp, open, [this](TSmtpClient& smtp, const TAccountEntry& account) { SendOne(smtp, account); },
+        [this] { StepProgress(); });
 }
 
 void TBatchErrorMessages::SendOne(TSmtpClient& smtp, const TAccountEntry& account) {

@@ -56,6 +56,15 @@ private:
         std::size_t firstTask = 0;
         std::optional<TAccountValues> values;
     };
+    // The place of a task among the four of its account.
+    enum TTaskOffset { kConnectMailbox = 0, kRetrieve = 1, kConnectSmtp = 2, kSend = 3 };
+    // A signed-in session for the account's values, or none.
+    template <typename TSession>
+    using TOpener = std::function<std::unique_ptr<TSession>(const TAccountValues&)>;
+    template <typename TSession>
+    void EachTickedRow(TTaskOffset connectTask, const TOpener<TSession>& open,
+                       const std::function<void(TSession&, const TAccountEntry&)>& work,
+                       const std::function<void()>& skip = {});
     void RunDownloads();
     void RunSending();
     bool Download(TPop3Client& mailbox, const TAccountEntry& account);
