@@ -147,13 +147,7 @@ void TBatchErrorMessages::EachTickedRow(TTaskOffset connectTask, const TOpener<T
 
 void TBatchErrorMessages::RunDownloads() {
     const TOpener<TPop3Client> open = [](const TAccountValues& values) {
-        std::unique_ptr<TPop3Client> mailbox = CreateMailbox(values.proto);
-        mailbox->Host = values.host;
-        mailbox->Port = std::to_string(values.port);
-        mailbox->AuthType = AuthUserPass;
-        mailbox->Username = values.login;
-        mailbox->Password = values.password;
-        mailbox->Tls = IncomingTlsSettings(values);
+        std::unique_ptr<TPop3Client> mailbox = CreateAccountMailbox(values);
         return mailbox->Login() ? std::move(mailbox) : nullptr;
     };
     EachTickedRow<TPop3Client>(kConnectMailbox, open,

@@ -238,13 +238,7 @@ bool TComplaintForm::SendErrMsg() {
 
 void TComplaintForm::RetrieveMessage(const TAccountValues& account) {
     MessageText.clear();
-    auto mailbox = CreateMailbox(account.proto);
-    mailbox->Host = account.host;
-    mailbox->Port = std::to_string(account.port);
-    mailbox->AuthType = AuthUserPass;
-    mailbox->Username = account.login;
-    mailbox->Password = account.password;
-    mailbox->Tls = IncomingTlsSettings(account);
+    auto mailbox = CreateAccountMailbox(account);
     if (WarnIfMailClientRunning) WarnIfMailClientRunning();
     if (!mailbox->Login()) {
         UserInterface().MessageBox(Tr("twkComplaint.RetriveMessageError", "Retrive message error"),

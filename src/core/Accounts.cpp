@@ -98,13 +98,7 @@ TAccountTestResult TDM::TestAccount() {
     ui.SetCursor(TCursor::Wait);
     const TAccountValues account = AccountValuesOf(cdsAccounts);
     {
-        auto box = CreateMailbox(account.proto);
-        box->Host = account.host;
-        box->Port = std::to_string(account.port);
-        box->AuthType = AuthUserPass;
-        box->Username = account.login;
-        box->Password = account.password;
-        box->Tls = IncomingTlsSettings(account);
+        auto box = CreateAccountMailbox(account);
         result.IncomingOk = box->Login();
         result.Text = result.IncomingOk ? Tr("POP3_SERVER_OK", "TEST <Proto> SERVER OK")
                                         : Tr("POP3_SERVER_ERR", "TEST <Proto> SERVER ERROR");

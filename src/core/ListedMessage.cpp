@@ -101,15 +101,6 @@ TAccountValues TMailCommands::CurrentAccount() const { return AccountValuesOf(dm
 
 bool TMailCommands::LocateAccount(std::int64_t id) { return id > 0 && dm_.cdsAccounts.Locate("id", id); }
 
-void TMailCommands::FillMailbox(TPop3Client& mailbox, const TAccountValues& account) const {
-    mailbox.Host = account.host;
-    mailbox.Port = std::to_string(account.port);
-    mailbox.AuthType = AuthUserPass;
-    mailbox.Username = account.login;
-    mailbox.Password = account.password;
-    mailbox.Tls = IncomingTlsSettings(account);
-}
-
 namespace {
 
 // A row whose account is gone (deleted, or another identity signed in) is
@@ -129,8 +120,7 @@ void TMailCommands::RetrieveBody(TTable& box) {
     ui.SetCursor(TCursor::Wait);
     const TAccountValues account = CurrentAccount();
     {
-        auto mailbox = CreateMailbox(account.proto);
-        FillMailbox(*mailbox, account);
+        auto mailbox = CreateAccountMailbox(account);
         TMailMessage message;
         std::vector<std::string> lines;
         // The number of the scan names the message only while nobody else changed the mailbox.

@@ -109,7 +109,6 @@ private:
     };
     TVerdict Classify(const std::string& address, const std::string& header);
     bool LocateAccount(std::int64_t id);
-    void FillMailbox(TPop3Client& mailbox, const TAccountValues& account) const;
     void RetrieveBody(TTable& box);
     void Complain(TTable& box);
 

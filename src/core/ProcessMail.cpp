@@ -162,9 +162,8 @@ void TMailCommands::DoProcessMail() {
         if (accountId != currentAccount) {
             if (mailbox && loggedIn) signOff();
             account = CurrentAccount();
-            mailbox = CreateMailbox(account.proto);
+            mailbox = CreateAccountMailbox(account);
             currentAccount = accountId;
-            FillMailbox(*mailbox, account);
             log.Add(Tr("Login_Message", "Login") + " " + mailbox->Username + "@" + mailbox->Host);
             ui.ProcessMessages();
             loggedIn = mailbox->Login();

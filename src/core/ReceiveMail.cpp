@@ -9,6 +9,7 @@
 #include "data/TTableError.h"
 #include "filtering/dmfilters.h"
 #include "mail/Mailbox.h"
+#include "mail/TlsAccount.h"
 #include "mail/TlsSettings.h"
 #include "parsing/TMailMessage.h"
 #include "parsing/TMessaging.h"
@@ -91,9 +92,8 @@ void TMailCommands::ScanAccount(TScanState& scan) {
     TStatusLog& log = dm_.StatusLog;
     TUserInterface& ui = UserInterface();
     scan.account = CurrentAccount();
-    auto mailbox = CreateMailbox(scan.account.proto);
+    auto mailbox = CreateAccountMailbox(scan.account);
     log.SetAccountDesc(scan.account.description);
-    FillMailbox(*mailbox, scan.account);
     mailbox->Timeout = 100000;
 
     log.Add(Tr("Login_Message", "Login") + " " + mailbox->Username + "@" + mailbox->Host);

@@ -1,5 +1,6 @@
 #include "mail/TlsAccount.h"
 
+#include "mail/Mailbox.h"
 #include "mail/SmtpClient.h"
 #include "parsing/TextOps.h"
 
@@ -25,6 +26,17 @@ TTlsSettings IncomingTlsSettings(const TAccountValues& account) {
 TTlsSettings OutgoingTlsSettings(const TAccountValues& account) {
     return Settings(account.smtpSecurity, account.smtpTlsUsed, account.smtpTrustedCertificate, account.rememberTls,
                     true);
+}
+
+std::unique_ptr<TPop3Client> CreateAccountMailbox(const TAccountValues& account) {
+    std::unique_ptr<TPop3Client> mailbox = CreateMailbox(account.proto);
+    mailbox->Host = account.host;
+    mailbox->Port = std::to_string(account.port);
+    mailbox->AuthType = AuthUserPass;
+    mailbox->Username = account.login;
+    mailbox->Password = account.password;
+    mailbox->Tls = IncomingTlsSettings(account);
+    return mailbox;
 }
 
 void SetUpSmtpClient(TSmtpClient& smtp, const TAccountValues& account) {
