@@ -61,10 +61,12 @@ std::string DecodeEncodedWords(std::string_view text, TCharset target) {
     // The end of a word is the first "?" from the third after its "=?" on that
     // is followed by "=". With the question marks listed once, and for each the
     // first such end at or after it, every word's end is found in constant time.
-    std::vector<std::size_t> marks;
+    // Kept between calls: a header has several encoded lines, a scan thousands.
+    thread_local std::vector<std::size_t> marks, endFrom;
+    marks.clear();
     for (std::size_t i = 0; i < text.size(); ++i)
         if (text[i] == '?') marks.push_back(i);
-    std::vector<std::size_t> endFrom(marks.size() + 1, std::string_view::npos);
+    endFrom.assign(marks.size() + 1, std::string_view::npos);
     for (std::size_t k = marks.size(); k-- > 0;)
         endFrom[k] = marks[k] + 1 < text.size() && text[marks[k] + 1] == '=' ? marks[k] : endFrom[k + 1];
 

@@ -26,7 +26,7 @@ void AddItems(std::string_view list, TCharset charset, std::vector<std::string>&
     for (std::size_t from = 0; from <= list.size();) {
         std::size_t comma = list.find(',', from);
         if (comma == std::string_view::npos) comma = list.size();
-        std::string item = DecodeEncodedWords(TrimText(list.substr(from, comma - from)), charset);
+        std::string item = DecodeEncodedWords(TrimmedView(list.substr(from, comma - from)), charset);
         if (!item.empty()) items.push_back(std::move(item));
         from = comma + 1;
     }
@@ -35,8 +35,14 @@ void AddItems(std::string_view list, TCharset charset, std::vector<std::string>&
 }  // namespace
 
 std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t& index) {
-    std::string line = lines[index++];
-    if (line.empty()) return line;
+    std::string line;
+    UnfoldHeaderLineInto(lines, index, line);
+    return line;
+}
+
+void UnfoldHeaderLineInto(const std::vector<std::string>& lines, std::size_t& index, std::string& line) {
+    line.assign(lines[index++]);
+    if (line.empty()) return;
     while (index + 1 < lines.size()) {
         const std::string& next = lines[index];
         if (next.empty() || (next[0] != ' ' && next[0] != '\t')) break;
@@ -50,7 +56,6 @@ std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t&
         std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\t', ' ');
         ++index;
     }
-    return line;
 }
 
 void TMailHeader::Reset() { *this = TMailHeader(); }
@@ -58,25 +63,28 @@ void TMailHeader::Reset() { *this = TMailHeader(); }
 void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
     const TCharset charset = SystemCharset();
     std::size_t index = 0;
+    OtherLines.reserve(lines.size());
+    // One buffer for every unfolded line: the fields read here need no copy.
+    std::string line;
     while (index < lines.size()) {
-        std::string line = UnfoldHeaderLine(lines, index);
+        UnfoldHeaderLineInto(lines, index, line);
         if (line.empty()) break;
         if (BeginsWithIgnoringCase(line, "FROM:")) {
-            const std::string value = TextAfter(line, ":");
+            const std::string_view value = TextAfterView(line, ":");
             FromAddress = SenderAddressOf(value);
             FromText = DecodeEncodedWords(value, charset);
         } else if (BeginsWithIgnoringCase(line, "SUBJECT:"))
-            SubjectText = DecodeEncodedWords(TextAfter(line, ":"), charset);
+            SubjectText = DecodeEncodedWords(TextAfterView(line, ":"), charset);
         else if (BeginsWithIgnoringCase(line, "ORGANIZATION:"))
-            OrganizationText = DecodeEncodedWords(TextAfter(line, ":"), charset);
+            OrganizationText = DecodeEncodedWords(TextAfterView(line, ":"), charset);
         else if (BeginsWithIgnoringCase(line, "TO:"))
-            AddItems(TextAfter(line, ":"), charset, ToItems);
+            AddItems(TextAfterView(line, ":"), charset, ToItems);
         else if (BeginsWithIgnoringCase(line, "CC:"))
-            AddItems(TextAfter(line, ":"), charset, CcItems);
+            AddItems(TextAfterView(line, ":"), charset, CcItems);
         else if (BeginsWithIgnoringCase(line, "DATE:"))
-            DateValue = ParseMailDate(TextAfter(line, ":"));
+            DateValue = ParseMailDate(TextAfterView(line, ":"));
         else
-            OtherLines.push_back(std::move(line));
+            OtherLines.push_back(line);
     }
 }
 

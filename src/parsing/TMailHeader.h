@@ -35,3 +35,5 @@ public:
 // One header line with its continuation lines joined by single blanks;
 // index moves past them. The last line of the list is never a continuation.
 std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t& index);
+// The same into a buffer the caller keeps, so that its room is reused.
+void UnfoldHeaderLineInto(const std::vector<std::string>& lines, std::size_t& index, std::string& line);

@@ -11,13 +11,15 @@ std::size_t FindDelimiter(std::string_view text, std::string_view delimiter) {
 
 }  // namespace
 
-std::string TrimText(std::string_view text) {
+std::string_view TrimmedView(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && IsBlankOrControl(text[begin])) ++begin;
     while (end > begin && IsBlankOrControl(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
+    return text.substr(begin, end - begin);
 }
+
+std::string TrimText(std::string_view text) { return std::string(TrimmedView(text)); }
 
 std::string TextBefore(std::string_view text, std::string_view delimiter) {
     const std::size_t pos = FindDelimiter(text, delimiter);
@@ -25,8 +27,12 @@ std::string TextBefore(std::string_view text, std::string_view delimiter) {
 }
 
 std::string TextAfter(std::string_view text, std::string_view delimiter) {
+    return std::string(TextAfterView(text, delimiter));
+}
+
+std::string_view TextAfterView(std::string_view text, std::string_view delimiter) {
     const std::size_t pos = FindDelimiter(text, delimiter);
-    return TrimText(pos == std::string_view::npos ? text : text.substr(pos + delimiter.size()));
+    return TrimmedView(pos == std::string_view::npos ? text : text.substr(pos + delimiter.size()));
 }
 
 std::string TakeItem(std::string& text, std::string_view delimiter) {

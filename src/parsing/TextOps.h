@@ -8,6 +8,8 @@
 // trailing bytes up to and including the blank (control characters and blanks).
 
 std::string TrimText(std::string_view text);
+// The same without a copy: a view into text.
+std::string_view TrimmedView(std::string_view text);
 
 // The trimmed text before the first occurrence of delimiter; the whole text
 // trimmed when it does not occur.
@@ -16,6 +18,7 @@ std::string TextBefore(std::string_view text, std::string_view delimiter);
 // The trimmed text after the first occurrence of delimiter; the whole text
 // trimmed when it does not occur.
 std::string TextAfter(std::string_view text, std::string_view delimiter);
+std::string_view TextAfterView(std::string_view text, std::string_view delimiter);
 
 // Returns TextBefore(text, delimiter); text becomes TextAfter(text, delimiter)
 // when the delimiter occurs in it, otherwise empty.
