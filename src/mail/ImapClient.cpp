@@ -7,14 +7,14 @@ namespace {
 
 constexpr std::size_t MaxReplyBytes = 256u * 1024 * 1024;
 
-// The number right after key (found in the upper-cased line), or -1.
-long long NumberAfter(const std::string& upperLine, const std::string& key) {
-    std::size_t at = upperLine.find(key);
-    if (at == std::string::npos) return -1;
-    std::size_t start = at + key.size();
+// The number right after key (found in any letter case), or -1.
+long long NumberAfter(std::string_view line, std::string_view key) {
+    const std::size_t at = FindNoCase(line, key);
+    if (at == std::string_view::npos) return -1;
+    const std::size_t start = at + key.size();
     std::size_t end = start;
-    while (end < upperLine.size() && upperLine[end] >= '0' && upperLine[end] <= '9') ++end;
-    return ParseDecimal(std::string_view(upperLine).substr(start, end - start), -1);
+    while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+    return ParseDecimal(line.substr(start, end - start), -1);
 }
 
 }  // namespace
@@ -119,27 +119,26 @@ void TImapClient::TrackUntagged(const std::string& line) {
     if (!StartsWith(line, "* ")) {
         // The closing line of a FETCH whose UID came after its literal.
         if (fetchAwaitingUid_ > 0) {
-            const long long uid = NumberAfter(UpperAscii(line), "UID ");
+            const long long uid = NumberAfter(line, "UID ");
             if (uid > 0 && fetchAwaitingUid_ <= static_cast<long long>(uids_.size())) uids_[fetchAwaitingUid_ - 1] = uid;
         }
         fetchAwaitingUid_ = 0;
         return;
     }
     fetchAwaitingUid_ = 0;
-    const std::string upper = UpperAscii(line);
-    const std::size_t space = upper.find(' ', 2);
+    const std::size_t space = line.find(' ', 2);
     if (space == std::string::npos) return;
-    const long long n = ParseDecimal(std::string_view(upper).substr(2, space - 2), -1);
+    const long long n = ParseDecimal(std::string_view(line).substr(2, space - 2), -1);
     if (n < 0) return;
-    const std::string_view word = std::string_view(upper).substr(space + 1);
-    if (word == "EXISTS") {
+    const std::string_view word = std::string_view(line).substr(space + 1);
+    if (EqualsNoCase(word, "EXISTS")) {
         TrackExists(n);
-    } else if (word == "EXPUNGE") {
+    } else if (EqualsNoCase(word, "EXPUNGE")) {
         if (n >= 1 && n <= static_cast<long long>(uids_.size())) uids_.erase(uids_.begin() + (n - 1));
         if (SelectedExists > 0) --SelectedExists;
         if (!tooMany_ && SelectedExists < static_cast<long long>(uids_.size())) uids_.resize(SelectedExists);
-    } else if (StartsWith(word, "FETCH ")) {
-        const long long uid = NumberAfter(upper, "UID ");
+    } else if (StartsWithNoCase(word, "FETCH ")) {
+        const long long uid = NumberAfter(line, "UID ");
         if (uid > 0 && n >= 1 && n <= static_cast<long long>(uids_.size()))
             uids_[n - 1] = uid;
         else if (uid <= 0 && !line.empty() && line.back() == '}')
@@ -355,14 +354,14 @@ namespace {
 // The UID of the FETCH item that starts at FullResult[i] (announcing a literal
 // at its end): on that line, or on the closing line after the literal.
 long long ItemUid(const std::vector<std::string>& result, std::size_t i) {
-    long long uid = NumberAfter(UpperAscii(result[i]), "UID ");
+    long long uid = NumberAfter(result[i], "UID ");
     if (uid <= 0 && i + 2 < result.size() && !StartsWith(result[i + 2], "* "))
-        uid = NumberAfter(UpperAscii(result[i + 2]), "UID ");
+        uid = NumberAfter(result[i + 2], "UID ");
     return uid;
 }
 
 bool IsFetchWithLiteral(const std::string& line) {
-    return StartsWith(line, "* ") && line.back() == '}' && UpperAscii(line).find(" FETCH ") != std::string::npos;
+    return StartsWith(line, "* ") && line.back() == '}' && FindNoCase(line, " FETCH ") != std::string_view::npos;
 }
 
 }  // namespace

@@ -46,6 +46,28 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+namespace {
+
+char UpperOf(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (UpperOf(a[i]) != UpperOf(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && UpperAscii(text.substr(0, prefix.size())) == UpperAscii(prefix);
+    return text.size() >= prefix.size() && SameNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) { return SameNoCase(a, b); }
+
+std::size_t FindNoCase(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return 0;
+    for (std::size_t at = 0; at + needle.size() <= text.size(); ++at)
+        if (UpperOf(text[at]) == UpperOf(needle[0]) && SameNoCase(text.substr(at, needle.size()), needle)) return at;
+    return std::string_view::npos;
 }

@@ -19,3 +19,6 @@ std::string UpperAscii(std::string_view text);
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// The first place of needle in text, ASCII case ignored; npos when none.
+std::size_t FindNoCase(std::string_view text, std::string_view needle);

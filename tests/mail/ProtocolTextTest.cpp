@@ -20,3 +20,27 @@ TEST(ProtocolText, SplitLinesAtEveryKindOfBreak) {
     };
     for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
 }
+
+// Server words come in any letter case ("* 3 fetch (uid 7 ...").
+TEST(ProtocolText, ComparisonsIgnoreAsciiCaseOnly) {
+    struct {
+        const char* text;
+        const char* word;
+        std::size_t found;  // FindNoCase
+        bool starts, equals;
+    } cases[] = {
+        {"* 3 fetch (uid 7 {12}", " FETCH ", 3, false, false},
+        {"FETCH ", "fetch ", 0, true, true},
+        {"Exists", "EXISTS", 0, true, true},
+        {"EXISTSX", "EXISTS", 0, true, false},
+        {"EXIST", "EXISTS", std::string_view::npos, false, false},
+        {"xuid", "UID ", std::string_view::npos, false, false},
+        {"\xC4uid 5", "\xE4UID", std::string_view::npos, false, false},  // no folding beyond ASCII
+        {"abc", "", 0, true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindNoCase(c.text, c.word), c.found) << c.text << " / " << c.word;
+        EXPECT_EQ(StartsWithNoCase(c.text, c.word), c.starts) << c.text << " / " << c.word;
+        EXPECT_EQ(EqualsNoCase(c.text, c.word), c.equals) << c.text << " / " << c.word;
+    }
+}
