@@ -131,6 +131,20 @@ struct TFilter::TFieldText {
     bool exhausted = false;
     std::string text;
     TRegex* pattern = nullptr;
+    // The bytes of a short text, found when a rule first asks: most rules
+    // need a byte that a subject or an address lacks. A long text (a chain of
+    // Received lines) holds nearly every byte and is searched at once.
+    bool bytesKnown = false;
+    TTextBytes bytes;
+    bool MayMatch(TRegex& re) {
+        constexpr std::size_t kShortText = 160;
+        if (text.size() > kShortText) return true;
+        if (!bytesKnown) {
+            bytes.Assign(text);
+            bytesKnown = true;
+        }
+        return re.MayMatch(bytes);
+    }
 };
 
 // Turns off the display updates of both tables (the expressions follow
@@ -314,6 +328,7 @@ const std::string* TFilter::FieldText(int fieldRow, const std::string& header) {
             }
             ft.exhausted = !CollectInto(*ft.pattern, header, ft.text, headerLines_.get());
             MakeFieldText(ft.text);
+            ft.bytesKnown = false;
         }
         return ft.exhausted ? nullptr : &ft.text;
     } catch (const TRegexError& e) {
@@ -364,7 +379,9 @@ int TFilter::EvaluateRows(const std::string& header) {
                     if (tested && !plan.contentPattern.empty()) {
                         try {
                             if (!plan.content) plan.content = &Pattern(plan.contentPattern, plan.modifier);
-                            const std::optional<bool> any = AnyNonEmptyMatch(*plan.content, *text);
+                            TFieldText& field = fieldTexts_[static_cast<std::size_t>(fieldRow)];
+                            const std::optional<bool> any =
+                                field.MayMatch(*plan.content) ? AnyNonEmptyMatch(*plan.content, *text) : false;
                             if (!any) continue;
                             tested = *any;
                         } catch (const TRegexError& e) {

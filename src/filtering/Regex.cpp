@@ -480,6 +480,13 @@ void TRegex::EnsureCompiled() {
     }
 }
 
+bool TRegex::MayMatch(const TTextBytes& subjectBytes) {
+    EnsureCompiled();
+    const TProgram& prog = impl_->prog;
+    if (prog.required.empty() || !prog.fieldName.empty()) return true;
+    return subjectBytes.Has(prog.requiredStarts[0]) || subjectBytes.Has(prog.requiredStarts[1]);
+}
+
 void TLineStarts::Assign(std::string_view subject) {
     subject_ = subject;
     starts_.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -101,6 +102,21 @@ private:
     std::string_view subject_;
 };
 
+// The bytes a text holds, for telling at once that a pattern cannot match it.
+class TTextBytes {
+public:
+    TTextBytes() = default;
+    explicit TTextBytes(std::string_view text) { Assign(text); }
+    void Assign(std::string_view text) {
+        seen_.fill(false);
+        for (const char c : text) seen_[static_cast<unsigned char>(c)] = true;
+    }
+    bool Has(unsigned char b) const { return seen_[b]; }
+
+private:
+    std::array<bool, 256> seen_{};
+};
+
 class TRegex {
 public:
     static constexpr int kMaxGroups = 14;
@@ -140,6 +156,10 @@ public:
     // that may only match at line starts tries those alone. lines must be of
     // this subject and stay alive as long as the subject.
     bool Exec(std::string_view subject, const TLineStarts& lines);
+    // False when no subject holding only these bytes can have a match: the
+    // pattern needs a literal with a byte the subject lacks. A quick test
+    // before Exec when many patterns meet one short text.
+    bool MayMatch(const TTextBytes& subjectBytes);
     // Searches again from the end of the last match, or one character further
     // when it was empty. Throws kNoInput unless the last search succeeded.
     bool ExecNext();

@@ -457,3 +457,28 @@ TEST(RegexTest, UnchangedPatternKeepsResultsUntilNextSearch) {
 }
 
 }  // namespace
+
+// The quick test by the subject's bytes may only refuse subjects the search
+// refuses too; and it does refuse some, or it would save nothing.
+TEST(RegexTest, MayMatchNeverRefusesASubjectWithAMatch) {
+    const std::pair<const char*, const char*> patterns[] = {
+        {"viagra", "i"},          {"V1agra", "-i"},   {"click here", "i"}, {"\\bwon\\b", "-i"},
+        {"^urgent", "mi"},        {"a|k", "i"},       {"\\$\\$\\$", ""},    {"(k)?ab", "i"},
+        {"^Subject:(.*)(\\r\\n\\s+(.*))*", "mgi-r-s"},
+    };
+    static const char alphabet[] = "viagrVIAGR1 clikhewoCLIKHEWOn$ub\r\nSj:t";
+    std::mt19937 rng(11u);
+    int refused = 0;
+    for (const auto& [pattern, modifiers] : patterns) {
+        TRegex re(pattern, modifiers);
+        for (int iteration = 0; iteration < 3000; ++iteration) {
+            std::string subject;
+            for (int len = std::uniform_int_distribution<int>(0, 14)(rng); len > 0; --len)
+                subject.push_back(alphabet[std::uniform_int_distribution<std::size_t>(0, sizeof alphabet - 2)(rng)]);
+            if (re.MayMatch(TTextBytes(subject))) continue;
+            ++refused;
+            ASSERT_FALSE(re.Exec(subject)) << pattern << " on \"" << subject << "\"";
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
