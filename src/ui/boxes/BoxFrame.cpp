@@ -16,7 +16,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTableView>
@@ -91,13 +90,7 @@ TBoxFrame::TBoxFrame(TDM& dm, TBoxView::TKind kind, QWidget* parent)
     subscription_ = view_.Box().Subscribe([this](TTable&, TTable::TChange change) {
         if (change == TTable::TChange::Scroll || change == TTable::TChange::Reset) TableToCurrentRow();
         // While a scan adds rows, the pane follows when the window gets to its events.
-        if (dm_.Idle) return ShowHeader();
-        if (headerPending_) return;
-        headerPending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            headerPending_ = false;
-            ShowHeader();
-        });
+        headerUpdate_.When(dm_.Idle);
     });
     if (tabs_) RebuildTabs();
     view_.DataChanged();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/BoxView.h"
+#include "ui/qt/CoalescedCall.h"
 #include "ui/qt/QtComponents.h"
 
 #include <QWidget>
@@ -51,7 +52,7 @@ private:
     QTabBar* tabs_ = nullptr;
     QPlainTextEdit* memo_ = nullptr;
     std::string shownHeader_;
-    bool headerPending_ = false;
+    TCoalescedCall headerUpdate_{this, [this] { ShowHeader(); }};
     QMenu* menu_ = nullptr;
     int subscription_ = 0;
     bool following_ = false;

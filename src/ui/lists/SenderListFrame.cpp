@@ -143,15 +143,7 @@ void TSenderListFrame::CurrentRowToTable() {
 
 // A scan moves the blacklist's current row for every sender it tests: the
 // grid follows when the window gets to its events.
-void TSenderListFrame::FollowTable() {
-    if (dm_.Idle) return TableToCurrentRow();
-    if (followPending_) return;
-    followPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        followPending_ = false;
-        TableToCurrentRow();
-    });
-}
+void TSenderListFrame::FollowTable() { follow_.When(dm_.Idle); }
 
 void TSenderListFrame::TableToCurrentRow() {
     const int row = model_->CurrentRow();

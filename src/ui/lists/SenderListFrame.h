@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/qt/CoalescedCall.h"
 #include "ui/qt/QtComponents.h"
 
 #include <QWidget>
@@ -50,6 +51,6 @@ private:
     QMenu* menu_ = nullptr;
     int subscription_ = 0;
     bool following_ = false;
-    bool followPending_ = false;
+    TCoalescedCall follow_{this, [this] { TableToCurrentRow(); }};
     TLanguageSubscription language_;
 };

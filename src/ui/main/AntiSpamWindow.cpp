@@ -257,15 +257,7 @@ void TAntiSpamWindow::ModeSelected() {
 }
 
 // While a scan adds rows, the counts follow when the window gets to its events.
-void TAntiSpamWindow::CountsChanged() {
-    if (dm_.Idle) return ShowCounts();
-    if (countsPending_) return;
-    countsPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        countsPending_ = false;
-        ShowCounts();
-    });
-}
+void TAntiSpamWindow::CountsChanged() { countsUpdate_.When(dm_.Idle); }
 
 void TAntiSpamWindow::ShowCounts() {
     const int rows[] = {dm_.cdsInBox.RecordCount(), dm_.cdsDelBox.RecordCount()};
@@ -287,16 +279,15 @@ void TAntiSpamWindow::ShowStatusPanel(bool visible) {
 void TAntiSpamWindow::SetProgress(int position, int maximum) {
     progressMaximum_ = std::max(1, maximum);
     progressPosition_ = std::min(position, progressMaximum_);
-    if (progressPending_) return;
-    progressPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        progressPending_ = false;
-        // setValue would repaint the whole window at once; it is painted with the rest instead.
-        progress_->setUpdatesEnabled(false);
-        if (progress_->maximum() != progressMaximum_) progress_->setMaximum(progressMaximum_);
-        progress_->setValue(progressPosition_);
-        progress_->setUpdatesEnabled(true);
-    });
+    progressUpdate_.Soon();
+}
+
+void TAntiSpamWindow::ShowProgress() {
+    // setValue would repaint the whole window at once; it is painted with the rest instead.
+    progress_->setUpdatesEnabled(false);
+    if (progress_->maximum() != progressMaximum_) progress_->setMaximum(progressMaximum_);
+    progress_->setValue(progressPosition_);
+    progress_->setUpdatesEnabled(true);
 }
 
 void TAntiSpamWindow::SetStatusCaption(const std::string& caption) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/qt/CoalescedCall.h"
 #include "ui/qt/QtComponents.h"
 
 #include <QMainWindow>
@@ -71,6 +72,7 @@ private:
     void BuildTray();
     void ModeSelected();
     void ShowCounts();
+    void ShowProgress();
     void CountsChanged();
     void MinimiseToTray();
     void EditCommand(int command);
@@ -90,8 +92,8 @@ private:
     QAction* run_ = nullptr;
     QAction* settings_ = nullptr;
     int progressPosition_ = 0, progressMaximum_ = 1;
-    bool progressPending_ = false;
-    bool countsPending_ = false;
+    TCoalescedCall progressUpdate_{this, [this] { ShowProgress(); }};
+    TCoalescedCall countsUpdate_{this, [this] { ShowCounts(); }};
     QAction* about_ = nullptr;
     int inBoxSubscription_ = 0;
     int delBoxSubscription_ = 0;

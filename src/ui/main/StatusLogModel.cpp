@@ -3,8 +3,6 @@
 #include "core/StatusLog.h"
 #include "ui/qt/QtText.h"
 
-#include <QTimer>
-
 #include <algorithm>
 
 TStatusLogModel::TStatusLogModel(TStatusLog& log, QObject* parent)
@@ -54,14 +52,7 @@ void TStatusLogModel::LogChanged(int change, int line) {
     }
 }
 
-void TStatusLogModel::CatchUpLater() {
-    if (pending_) return;
-    pending_ = true;
-    QTimer::singleShot(0, this, [this] { CatchUp(); });
-}
-
 void TStatusLogModel::CatchUp() {
-    pending_ = false;
     if (firstChanged_ >= 0) {
         emit dataChanged(index(firstChanged_, 0), index(lastChanged_, 1));
         firstChanged_ = lastChanged_ = -1;

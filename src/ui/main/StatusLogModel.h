@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/qt/CoalescedCall.h"
+
 #include <QAbstractTableModel>
 
 #include <functional>
@@ -24,7 +26,8 @@ public:
     void LogChanged(int change, int line);
     // Shows the lines and status words written since the last time.
     void CatchUp();
-    void CatchUpLater();
+    // The same when the window next gets to its events.
+    void CatchUpLater() { catchUp_.Soon(); }
 
     // Called after each catch-up.
     std::function<void()> OnCaughtUp;
@@ -35,5 +38,5 @@ private:
     int rows_ = 0;
     // Lines already shown whose status changed since: from firstChanged_ to lastChanged_.
     int firstChanged_ = -1, lastChanged_ = -1;
-    bool pending_ = false;
+    TCoalescedCall catchUp_{this, [this] { CatchUp(); }};
 };
