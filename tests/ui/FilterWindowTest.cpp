@@ -267,10 +267,3 @@ TEST_F(TFilterWindowTest, TheCheckedComboBoxOpensAboveWhenThereIsNoRoomBelow) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -142,10 +142,3 @@ TEST_F(TListViewsTest, AddOpensTheNewRowForTypingAndABlankOneIsRefused) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
