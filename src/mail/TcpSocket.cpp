@@ -313,30 +313,6 @@ void TSocketBase::SetSendBufferSize(int size) {
         LastError = WsaErrorFromErrno(errno);
 }
 
-unsigned char TSocketBase::ReceiveByte(int timeout) {
-    LastError = 0;
-    if (tls_) {
-        char byte = 0;
-        return tls_->Read(&byte, 1, timeout, LastError) == 1 ? static_cast<unsigned char>(byte) : 0;
-    }
-    if (!WaitReadable(timeout)) {
-        if (LastError == 0) LastError = WsaTimedOut;
-        return 0;
-    }
-    unsigned char byte = 0;
-    while (true) {
-        ssize_t n = ::recv(handle_, &byte, 1, 0);
-        if (n == 1) return byte;
-        if (n == 0) {
-            LastError = WsaConnReset;
-            return 0;
-        }
-        if (errno == EINTR) continue;
-        LastError = WsaErrorFromErrno(errno);
-        return 0;
-    }
-}
-
 // Reads what is waiting, up to RefillLimit bytes, or waits for the next bytes,
 // so the timeout bounds each silent period.
 bool TSocketBase::RefillLineBuffer(int timeout) {

@@ -64,7 +64,6 @@ public:
     virtual void ConnectTo(const std::string& host, const std::string& port);
     virtual std::size_t SendText(std::string_view data);
     virtual std::size_t ReceiveExact(std::string& buffer, std::size_t length, int timeout);
-    virtual unsigned char ReceiveByte(int timeout);
     virtual std::string ReceiveLine(int timeout);
     virtual std::string ReceiveUntil(int timeout, std::string_view terminator);
 
