@@ -7,7 +7,7 @@ ARGS ?=
 
 PACKAGES := cmake ninja-build g++ pkg-config ccache \
 	libsqlite3-dev libssl-dev libcurl4-openssl-dev \
-	libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev \
+	libgtest-dev libgmock-dev libbenchmark-dev libpcre2-dev libmimalloc-dev \
 	dovecot-pop3d dovecot-imapd python3 python3-aiosmtpd openssl ca-certificates \
 	qt6-base-dev fonts-dejavu-core
 

@@ -43,3 +43,12 @@ function(tarnwick_test name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
+
+# tarnwick_program_allocator(TARGET): the program takes its malloc and free
+# from mimalloc. The library is linked even though no symbol of the program
+# names it: being loaded before libc is what puts its malloc in place.
+function(tarnwick_program_allocator target)
+  if(TARGET mimalloc AND TARNWICK_MIMALLOC AND NOT TARNWICK_SANITIZE AND NOT TARNWICK_FUZZ)
+    target_link_libraries(${target} PRIVATE "-Wl,--push-state,--no-as-needed" mimalloc "-Wl,--pop-state")
+  endif()
+endfunction()
