@@ -86,8 +86,17 @@ TTable::~TTable() {
 // ---------------------------------------------------------------- fields
 
 int TTable::FieldIndex(std::string_view field) const {
+    // Callers name fields with the same literals over and over: the index
+    // last found for a name at this address is tried first, and checked.
+    const std::uint64_t address = reinterpret_cast<std::uintptr_t>(field.data());
+    TFieldHint& hint = fieldHints_[(address * 0x9E3779B97F4A7C15u) >> 58];
+    if (hint.name == field.data() && hint.index < fields_.size() && fields_[hint.index].name == field)
+        return static_cast<int>(hint.index);
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (fields_[i].name == field) return static_cast<int>(i);
+        if (fields_[i].name == field) {
+            hint = {field.data(), i};
+            return static_cast<int>(i);
+        }
     return -1;
 }
 
@@ -554,6 +563,7 @@ bool TTable::PostRow(bool save) {
             throw TTableError("Field '" + f.name + "' must have a value");
     }
     TRow* row;
+    bool reorder = true;
     if (state_ == TState::Insert) {
         auto added = std::make_unique<TRow>();
         added->key = nextKey_++;
@@ -572,7 +582,9 @@ bool TTable::PostRow(bool save) {
         ++layout_;
     } else {
         row = current_;
-        if (OrderOrVisibilityChanged(row->values, buffer_)) ++layout_;
+        // A calculated field is worked out only below: the view is built anew.
+        reorder = OrderOrVisibilityChanged(row->values, buffer_) || OrderOrVisibilityCalculated();
+        if (reorder) ++layout_;
         row->values = std::move(buffer_);
     }
     const bool added = state_ == TState::Insert;
@@ -582,8 +594,10 @@ bool TTable::PostRow(bool save) {
     beforeInsert_ = nullptr;
     MarkDirty(*row);
     CalcRow(*row);
+    // An edit that leaves the row's place alone keeps the view: hit counts
+    // are posted for many messages of a scan.
     if (added) PlaceAddedRow(*row);
-    else InvalidateView();
+    else if (reorder) InvalidateView();
     Notify(TChange::Data);
     if (save && !Save()) throw TTableError(lastError_);
     if (AfterPost) AfterPost(*this);
@@ -778,6 +792,14 @@ void TTable::MasterChanged() {
 }
 
 // ---------------------------------------------------------------- notification
+
+bool TTable::OrderOrVisibilityCalculated() const {
+    const auto calculated = [&](int field) { return field >= 0 && fields_[field].calculated; };
+    if (activeIndex_ >= 0)
+        for (int field : indexes_[activeIndex_].fields)
+            if (calculated(field)) return true;
+    return (filtered_ && calculated(filterField_)) || (master_ && calculated(detailField_));
+}
 
 bool TTable::OrderOrVisibilityChanged(const std::vector<TValue>& before, const std::vector<TValue>& after) const {
     const auto differs = [&](int field) {

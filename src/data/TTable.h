@@ -4,6 +4,7 @@
 #include "data/TTableFile.h"
 #include "platform/DateTime.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -184,6 +185,7 @@ private:
     void Broadcast(TChange change, TInterest reach = TInterest::Rows);
     void BeginQuiet();
     void EndQuiet();
+    bool OrderOrVisibilityCalculated() const;
     bool OrderOrVisibilityChanged(const std::vector<TValue>& before, const std::vector<TValue>& after) const;
     void MasterChanged();
     void CalcRow(TRow& row);
@@ -207,6 +209,11 @@ private:
     TRow* calcRow_ = nullptr;
     TRow* beforeInsert_ = nullptr;
     mutable std::vector<TRow*> view_;
+    struct TFieldHint {
+        const char* name = nullptr;
+        std::size_t index = 0;
+    };
+    mutable std::array<TFieldHint, 64> fieldHints_{};  // by a hash of the name's address
     mutable bool viewValid_ = false;
     mutable int position_ = -1;
     bool eof_ = true, bof_ = true;

@@ -318,22 +318,53 @@ const std::string* TFilter::FieldText(int fieldRow, const std::string& header) {
         }
         TFieldText& ft = fieldTexts_[static_cast<std::size_t>(fieldRow)];
         if (ft.evaluation != evaluation_) {
-            ft.evaluation = evaluation_;
-            ft.text.clear();
             if (!ft.pattern) ft.pattern = &Pattern(field.RegularExpr, field.Modifier);
             if (headerLinesEvaluation_ != evaluation_) {
                 if (!headerLines_) headerLines_ = std::make_unique<TLineStarts>();
                 headerLines_->Assign(header);
                 headerLinesEvaluation_ = evaluation_;
             }
-            ft.exhausted = !CollectInto(*ft.pattern, header, ft.text, headerLines_.get());
-            MakeFieldText(ft.text);
-            ft.bytesKnown = false;
+            if (THeaderFieldScan::Serves(*ft.pattern, header)) {
+                ScanHeaderFields(header);
+            } else {
+                ft.evaluation = evaluation_;
+                ft.text.clear();
+                ft.exhausted = !CollectInto(*ft.pattern, header, ft.text, headerLines_.get());
+                MakeFieldText(ft.text);
+                ft.bytesKnown = false;
+            }
         }
         return ft.exhausted ? nullptr : &ft.text;
     } catch (const TRegexError& e) {
         throw AsFilterError(e, "Field \"" + field.Name + "\" (" + field.RegularExpr + ")");
     }
+}
+
+// The texts of every field of the usual "^Name:..." shape, in one walk over
+// the header's lines. A field whose pattern does not compile is left to be
+// asked for, so that its error names it.
+void TFilter::ScanHeaderFields(const std::string& header) {
+    scanPatterns_.clear();
+    scanTexts_.clear();
+    for (std::size_t i = 0; i < fieldCache_.size(); ++i) {
+        TFieldText& ft = fieldTexts_[i];
+        if (ft.evaluation == evaluation_ || scanPatterns_.size() == THeaderFieldScan::kMaxPatterns) continue;
+        try {
+            if (!ft.pattern) ft.pattern = &Pattern(fieldCache_[i].RegularExpr, fieldCache_[i].Modifier);
+            if (!THeaderFieldScan::Serves(*ft.pattern, header)) continue;
+        } catch (const TRegexError&) {
+            continue;
+        }
+        ft.evaluation = evaluation_;
+        ft.text.clear();
+        ft.exhausted = false;
+        ft.bytesKnown = false;
+        scanPatterns_.push_back(ft.pattern);
+        scanTexts_.push_back(&ft.text);
+    }
+    if (!headerFieldScan_) headerFieldScan_ = std::make_unique<THeaderFieldScan>();
+    headerFieldScan_->Collect(*headerLines_, scanPatterns_, scanTexts_);
+    for (std::string* text : scanTexts_) MakeFieldText(*text);
 }
 
 // ---------------------------------------------------------------- evaluation

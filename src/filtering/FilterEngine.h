@@ -11,6 +11,7 @@
 class TFilterDM;
 class TRegex;
 class TLineStarts;
+class THeaderFieldScan;
 class TTable;
 
 // An evaluation or a filter-file operation that could not be completed: an
@@ -158,6 +159,7 @@ private:
     const TRuleRow* FindRule(std::int64_t id) const;
     void Prepare(std::size_t row);
     const std::string* FieldText(int fieldRow, const std::string& header);
+    void ScanHeaderFields(const std::string& header);
     TRegex& Pattern(const std::string& pattern, const std::string& modifier);
 
     TFilterDM& dm_;
@@ -174,5 +176,8 @@ private:
     // Where the evaluated header's lines begin, found once for all its fields.
     std::unique_ptr<TLineStarts> headerLines_;
     std::uint64_t headerLinesEvaluation_ = 0;
+    std::unique_ptr<THeaderFieldScan> headerFieldScan_;
+    std::vector<TRegex*> scanPatterns_;  // kept for their room
+    std::vector<std::string*> scanTexts_;
     int rulesToken_ = 0;
 };

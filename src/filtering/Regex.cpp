@@ -8,8 +8,11 @@
 #include "platform/CodePage.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <climits>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 using namespace regex_internal;
@@ -146,17 +149,21 @@ struct TRegex::TImpl {
     bool Holds(const std::string& literal, bool folded, std::int32_t from) const;
 };
 
+namespace {
+
 // The header-field shape "^Name:(.*)(\r\n\s+(.*))*" at a line start: the name,
 // the rest of the line, then every continuation that a CR LF and white space
 // begin. The greedy program takes the same path and never backtracks out of
-// it, since nothing follows the loop; the groups end up as its would.
-bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
+// it, since nothing follows the loop; the groups end up as its would. The end
+// of the match, or -1 when the line does not begin with the name.
+std::int32_t HeaderFieldEnd(const TProgram& prog, const unsigned char* s, std::int32_t n, std::int32_t start,
+                            int* caps) {
     const std::string& name = prog.fieldName;
     const std::int32_t len = static_cast<std::int32_t>(name.size());
-    if (n - start < len) return false;
+    if (n - start < len) return -1;
     for (std::int32_t k = 0; k < len; ++k) {
         const unsigned char c = s[start + k];
-        if ((prog.fieldFolded ? prog.fold[c] : c) != static_cast<unsigned char>(name[k])) return false;
+        if ((prog.fieldFolded ? prog.fold[c] : c) != static_cast<unsigned char>(name[k])) return -1;
     }
     auto restOfLine = [&](std::int32_t p) {
         const auto find = [&](unsigned char c, std::int32_t end) {
@@ -166,21 +173,31 @@ bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
         return find('\n', find('\r', n));
     };
     auto isSpace = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
-    std::fill(caps, caps + kSlots, -1);
+    int ignored[8];
+    int* const g = caps ? caps : ignored;
+    if (caps) std::fill(caps, caps + kSlots, -1);
     std::int32_t p = restOfLine(start + len);
-    caps[2] = start + len;
-    caps[3] = p;
+    g[2] = start + len;
+    g[3] = p;
     while (p + 2 < n && s[p] == '\r' && s[p + 1] == '\n' && isSpace(s[p + 2])) {
-        caps[4] = p;
+        g[4] = p;
         p += 3;
         while (p < n && isSpace(s[p])) ++p;
-        caps[6] = p;
+        g[6] = p;
         p = restOfLine(p);
-        caps[5] = caps[7] = p;
+        g[5] = g[7] = p;
     }
-    caps[0] = start;
-    caps[1] = p;
-    Charge(1 + (p - start) / 16);
+    g[0] = start;
+    g[1] = p;
+    return p;
+}
+
+}  // namespace
+
+bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
+    const std::int32_t end = HeaderFieldEnd(prog, s, n, start, caps);
+    if (end < 0) return false;
+    Charge(1 + (end - start) / 16);
     return true;
 }
 
@@ -470,6 +487,8 @@ void TRegex::Compile() {
     impl_->counters.assign(impl_->prog.counterCount, 0);
     impl_->iterStart.assign(impl_->prog.counterCount, 0);
     compiledCodePage_ = ProgramCodePage();
+    static std::atomic<std::uint64_t> compilations{0};
+    compilation_ = ++compilations;
     dirty_ = false;
 }
 
@@ -510,6 +529,49 @@ void TLineStarts::Assign(std::string_view subject) {
         if (lf == end) break;
         starts_.push_back(static_cast<std::int32_t>(lf + 1 - begin));
         at = lf + 1;
+    }
+}
+
+bool THeaderFieldScan::Serves(TRegex& re, std::string_view subject) {
+    re.EnsureCompiled();
+    // Every line start costs a search at least one step and every byte at
+    // most two: below this size no search of the pattern runs out of steps.
+    return !re.impl_->prog.fieldName.empty() && static_cast<std::int64_t>(subject.size()) * 3 < re.StepBudget();
+}
+
+void THeaderFieldScan::Learn(const std::vector<TRegex*>& patterns) {
+    patterns_ = patterns;
+    compilations_.clear();
+    byFirstByte_.fill(0);
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        compilations_.push_back(patterns[i]->compilation_);
+        const TProgram& prog = patterns[i]->impl_->prog;
+        for (int b = 0; b < 256; ++b)
+            if (prog.first[b]) byFirstByte_[b] |= std::uint64_t{1} << i;
+    }
+}
+
+void THeaderFieldScan::Collect(const TLineStarts& lines, const std::vector<TRegex*>& patterns,
+                               const std::vector<std::string*>& texts) {
+    if (patterns.size() > kMaxPatterns) throw std::length_error("too many header-field patterns for one scan");
+    bool same = patterns == patterns_;
+    for (std::size_t i = 0; same && i < patterns.size(); ++i) same = patterns[i]->compilation_ == compilations_[i];
+    if (!same) Learn(patterns);
+    const std::string_view subject = lines.Subject();
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const auto n = static_cast<std::int32_t>(subject.size());
+    // Where each pattern's next search would begin: after its last match.
+    resume_.assign(patterns.size(), 0);
+    for (const std::int32_t start : lines.Positions()) {
+        if (start >= n) break;
+        for (std::uint64_t todo = byFirstByte_[s[start]]; todo != 0; todo &= todo - 1) {
+            const auto i = static_cast<std::size_t>(std::countr_zero(todo));
+            if (start < resume_[i]) continue;
+            const std::int32_t end = HeaderFieldEnd(patterns[i]->impl_->prog, s, n, start, nullptr);
+            if (end < 0) continue;
+            texts[i]->append(subject.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+            resume_[i] = end;
+        }
     }
 }
 

@@ -118,6 +118,8 @@ private:
 };
 
 class TRegex {
+    friend class THeaderFieldScan;
+
 public:
     static constexpr int kMaxGroups = 14;
     static constexpr std::int64_t kDefaultStepBudget = 10'000'000;
@@ -189,6 +191,7 @@ private:
     std::unique_ptr<TImpl> impl_;
     bool dirty_ = true;
     int compiledCodePage_ = 0;
+    std::uint64_t compilation_ = 0;  // unique to each compilation in the process
     std::string_view subject_;
     const TLineStarts* lines_ = nullptr;
     bool haveSubject_ = false;
@@ -196,6 +199,33 @@ private:
     int caps_[2 * (kMaxGroups + 1)];
     std::int64_t stepBudget_ = kDefaultStepBudget;
     std::int64_t lastSteps_ = 0;
+};
+
+// The matches of several header-field patterns ("^Name:(.*)(\r\n\s+(.*))*"
+// under the m and g modifiers) over one header, found in one walk over its
+// lines instead of one search per pattern: for each pattern, the matches that
+// Exec and ExecNext would find, joined. Each line is tried only by the
+// patterns that can begin with its first byte.
+class THeaderFieldScan {
+public:
+    static constexpr std::size_t kMaxPatterns = 64;
+
+    // Whether re has that shape and cannot run out of steps on subject.
+    // Compiles re, and throws its error.
+    static bool Serves(TRegex& re, std::string_view subject);
+    // Appends to *texts[i] every match of patterns[i] in the subject of lines.
+    // Each pattern must be served, and there may be at most kMaxPatterns.
+    void Collect(const TLineStarts& lines, const std::vector<TRegex*>& patterns, const std::vector<std::string*>& texts);
+
+private:
+    void Learn(const std::vector<TRegex*>& patterns);
+
+    // The patterns the table was made for, and which compilation of each:
+    // a pattern compiled anew, or another at the same address, is learnt again.
+    std::vector<TRegex*> patterns_;
+    std::vector<std::uint64_t> compilations_;
+    std::array<std::uint64_t, 256> byFirstByte_{};  // bit i: pattern i may begin with the byte
+    std::vector<std::int32_t> resume_;
 };
 
 // Puts a backslash before every character of "^$.[()|?+*\{]}" so that the

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 
@@ -48,6 +49,21 @@ TEST(TTableTest, AppendAssignsIdsAndNavigationVisitsEveryRow) {
     t.Prior();
     EXPECT_TRUE(t.Bof());
     EXPECT_EQ(t.RecNo(), 1);
+}
+
+// Field names are looked up by the address of the text first; the same
+// buffer naming another field, or none, must still be answered by its text.
+TEST(TTableTest, AFieldNameIsFoundByItsTextWhereverItLives) {
+    TTable t("people", PeopleFields());
+    char name[8] = "name";
+    const struct {
+        const char* text;
+        int index;
+    } cases[] = {{"name", 1}, {"age", 2}, {"nam", -1}, {"note", 4}, {"name", 1}, {"id", 0}, {"ages", -1}};
+    for (const auto& c : cases) {
+        std::snprintf(name, sizeof name, "%s", c.text);
+        EXPECT_EQ(t.FieldIndex(std::string_view(name)), c.index) << c.text;
+    }
 }
 
 // A grid reads rows by number while the user edits: the row being edited
@@ -178,6 +194,52 @@ TEST(TTableTest, IndexesOrderAscendingAndDescendingAndKeepTheCurrentRow) {
     EXPECT_EQ(t.AsString("name"), "cid");
     EXPECT_EQ(t.RecNo(), 3);
     EXPECT_THROW(t.SetIndexName("nope"), TTableError);
+}
+
+TEST(TTableTest, AnEditedRowMovesOnlyWhenItsPlaceDependsOnWhatChanged) {
+    TTable t("people", PeopleFields());
+    t.AddIndex("age_asc", "age");
+    AddPerson(t, "ann", 30, 5);
+    AddPerson(t, "bob", 20, 5);
+    AddPerson(t, "cid", 40, 5);
+    t.SetIndexName("age_asc");
+    t.SetFilter("group=5");
+    t.SetFiltered(true);
+    const auto edit = [&](const std::string& name, const char* field, TValue value) {
+        ASSERT_TRUE(t.Locate("name", name));
+        t.Edit();
+        t.SetValue(field, std::move(value));
+        ASSERT_TRUE(t.Post());
+    };
+    edit("ann", "note", std::string("seen"));
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"bob", "ann", "cid"}));
+    edit("ann", "age", std::int64_t{50});
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"bob", "cid", "ann"}));
+    edit("cid", "group", std::int64_t{6});
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"bob", "ann"}));
+    // After an edit that moves nothing the current row is still the edited one.
+    edit("bob", "note", std::string("x"));
+    EXPECT_EQ(t.AsString("name"), "bob");
+    EXPECT_EQ(t.RecNo(), 1);
+
+    // An order that a calculated field gives follows the row's other values.
+    TTable c("c", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("n", TFieldType::Integer),
+                   TFieldDef("negated", TFieldType::Integer).Calculated()});
+    c.OnCalcFields = [](TTable& table) { table.SetCalculated("negated", -table.AsInteger("n")); };
+    c.AddIndex("by_negated", "negated");
+    for (std::int64_t n : {1, 2, 3}) {
+        c.Append();
+        c.SetValue("n", n);
+        ASSERT_TRUE(c.Post());
+    }
+    c.SetIndexName("by_negated");
+    ASSERT_TRUE(c.Locate("n", TValue{std::int64_t{1}}));
+    c.Edit();
+    c.SetValue("n", std::int64_t{9});
+    ASSERT_TRUE(c.Post());
+    std::vector<std::int64_t> order;
+    for (c.First(); !c.Eof(); c.Next()) order.push_back(c.AsInteger("n"));
+    EXPECT_EQ(order, (std::vector<std::int64_t>{9, 3, 2}));
 }
 
 TEST(TTableTest, FilterExpressionHidesOtherRows) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include <string>
@@ -184,6 +185,72 @@ TEST(RegexTest, HeaderFieldScanAgreesWithTheGeneralMatcher) {
             b = general.ExecNext();
         }
     }
+}
+
+// One walk over the lines serves many field patterns at once; for each it
+// must join exactly the matches that its own searches find, also where one
+// field's continuation line looks like the start of another field.
+TEST(RegexTest, HeaderFieldWalkJoinsWhatEachPatternsSearchesFind) {
+    std::pair<const char*, const char*> fields[] = {
+        {"^Subject:", "mgi-r-s"}, {"^To: ", "mg-i-r-s"}, {"^ X-Sieve:", "mgi-r-s"}, {"^to:", "mgi-r-s"}};
+    const char* const starts[] = {"Subject:", "subject:", "To: ", "TO: ", " X-Sieve:", " x-sieve:", "X: "};
+    static const char alphabet[] = "ab: \t\r\n\r\n\f";
+    const std::string tail = "(.*)(\\r\\n\\s+(.*))*";
+    std::mt19937 rng(11u);
+    THeaderFieldScan scan;  // one for all headers, as a scan uses it
+    TRegex walked[std::size(fields)];  // new patterns where the last ones were
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    for (int iteration = 0; iteration < 5000; ++iteration) {
+        std::string subject;
+        for (int k = pick(8); k > 0; --k) {
+            if (pick(2) == 0) subject += starts[pick(7)];
+            for (int len = pick(6); len > 0; --len) subject.push_back(alphabet[pick(sizeof alphabet - 1)]);
+        }
+        const TLineStarts lines(subject);
+        // The fields in another order each time, at the same addresses: the
+        // scan must not take the new patterns for the last ones.
+        std::shuffle(std::begin(fields), std::end(fields), rng);
+        std::vector<TRegex*> patterns;
+        std::vector<std::string> texts(std::size(fields));
+        std::vector<std::string*> textPointers;
+        for (std::size_t i = 0; i < std::size(fields); ++i) {
+            walked[i] = TRegex(fields[i].first + tail, fields[i].second);
+            ASSERT_TRUE(THeaderFieldScan::Serves(walked[i], subject));
+            patterns.push_back(&walked[i]);
+            textPointers.push_back(&texts[i]);
+        }
+        scan.Collect(lines, patterns, textPointers);
+        for (std::size_t i = 0; i < std::size(fields); ++i) {
+            TRegex searched(fields[i].first + tail, fields[i].second);
+            std::string expected;
+            if (searched.Exec(subject)) do {
+                    expected += searched.MatchView(0);
+                } while (searched.ExecNext());
+            ASSERT_EQ(texts[i], expected) << "pattern " << fields[i].first << " on \"" << subject << "\"";
+        }
+    }
+}
+
+TEST(RegexTest, HeaderFieldWalkServesOnlyTheFieldShape) {
+    const std::string tail = "(.*)(\\r\\n\\s+(.*))*";
+    const std::string header = "Subject: a\r\n";
+    const struct {
+        std::string pattern, modifiers;
+        bool served;
+    } cases[] = {
+        {"^Subject:" + tail, "mg-i-r-s", true},
+        {"^Subject:" + tail, "g-m", false},  // "^" at the subject's start only
+        {"^Subject:" + tail + "()", "mg", false},
+        {"^Subj.ct:" + tail, "mg", false},
+        {"Subject:" + tail, "mg", false},
+    };
+    for (const auto& c : cases) {
+        TRegex re(c.pattern, c.modifiers);
+        EXPECT_EQ(THeaderFieldScan::Serves(re, header), c.served) << c.pattern << " " << c.modifiers;
+    }
+    TRegex field("^Subject:" + tail, "mg");
+    field.SetStepBudget(30);
+    EXPECT_FALSE(THeaderFieldScan::Serves(field, header)) << "a search of this budget could run out of steps";
 }
 
 TEST(RegexTest, ExecNextWalksAllMatchesAndStepsOverEmptyOnes) {
