@@ -397,11 +397,15 @@ int TFilter::EvaluateRows(const std::string& header) {
         TPlan& plan = plans_[r];
         for (const int fieldRow : plan.fieldRows) {
             if (fieldRow < 0) continue;
-            const std::string* text = FieldText(fieldRow, header);
+            // Most fields were cut out for an earlier expression of this header.
+            const TFieldText& known = fieldTexts_[static_cast<std::size_t>(fieldRow)];
+            const std::string* text = caching_ && known.evaluation == evaluation_
+                                          ? (known.exhausted ? nullptr : &known.text)
+                                          : FieldText(fieldRow, header);
             if (!text) continue;  // out of budget: not caught on this field
             bool caught = false;
             if (caching_) {
-                Prepare(r);
+                if (plan.rulesRead != rulesRead_) Prepare(r);
                 if (!plan.ruleFound) break;
                 if (!plan.fieldEnable) {
                     caught = text->empty();
