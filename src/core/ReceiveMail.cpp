@@ -133,7 +133,9 @@ void TMailCommands::ScanAccount(TScanState& scan) {
     log.Append("Ok");
     log.ScrollToEnd();
     scan.sizes = std::move(mailbox->FullResult);
-    mailbox->LoadUniqueIds();
+    // On IMAP the headers bring their UIDs: a list of all of them first would
+    // cost a round trip and a line per message.
+    if (!mailbox->TopTellsUniqueId()) mailbox->LoadUniqueIds();
     mailbox->PrefetchHeaders(1, count);
 
     scan.lastData = std::chrono::steady_clock::now();

@@ -136,6 +136,7 @@ public:
     bool Uidl(int n) override;
     void PrefetchHeaders(int first, int last) override;
     bool LoadUniqueIds() override;
+    bool TopTellsUniqueId() const override { return true; }
     std::string UniqueId(int n) override;
     int NumberOfUniqueId(const std::string& id) override;
     bool Connected() override;

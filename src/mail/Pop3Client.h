@@ -53,6 +53,9 @@ public:
     // once per session (after Stat); an id the server gives to more than one
     // message names none of them.
     virtual bool LoadUniqueIds();
+    // Whether Top(n) itself tells the id of message n (IMAP's FETCH carries
+    // the UID): a scan that reads every header then needs no list of ids.
+    virtual bool TopTellsUniqueId() const { return false; }
     // The id of message n in this session (for the message the last Top(n)
     // returned, where the server can say), empty when there is none.
     virtual std::string UniqueId(int n);
