@@ -17,6 +17,8 @@ long long NumberAfter(std::string_view line, std::string_view key) {
     return ParseDecimal(line.substr(start, end - start), -1);
 }
 
+bool IsFetchWithLiteral(const std::string& line);
+
 }  // namespace
 
 std::string ImapQuoted(const std::string& text) {
@@ -45,7 +47,10 @@ bool TImapClient::SendAhead(const std::string& text) {
     // A reply still on its way is taken in first, or it would answer this command.
     if (awaiting_) CollectReply();
     ++TagCounter;
-    socket_->SendText("S" + std::to_string(TagCounter) + " " + text + "\r\n");
+    replyTag_ = "S" + std::to_string(TagCounter) + " ";
+    replyBytes_ = 0;
+    putBack_.reset();
+    socket_->SendText(replyTag_ + text + "\r\n");
     if (socket_->LastError != 0) {
         FullResult.clear();
         ResultString.clear();
@@ -63,54 +68,105 @@ std::string TImapClient::CollectReply() {
     return ResultString.find(' ') == std::string::npos ? std::string() : UpperAscii(TextBefore(rest, " "));
 }
 
+// The next line of the reply on its way: one put back first. Broken when
+// the connection broke (it is then closed: the rest of a reply that never
+// ended may still come, literals and all, and would be read as the next
+// command's answer); End at the tagged line, which is then in ResultString.
+TImapClient::TRead TImapClient::ReadReplyLine(std::string& line) {
+    if (putBack_) {
+        line = std::move(*putBack_);
+        putBack_.reset();
+        return TRead::Line;
+    }
+    line = socket_->ReceiveLine(Timeout);
+    if (socket_->LastError != 0) {
+        socket_->Disconnect();
+        awaiting_ = false;
+        return TRead::Broken;
+    }
+    if (line.size() >= replyTag_.size() && line.compare(0, replyTag_.size(), replyTag_) == 0) {
+        ResultString = std::move(line);
+        awaiting_ = false;
+        return TRead::End;
+    }
+    replyBytes_ += line.size();
+    TrackUntagged(line);
+    return TRead::Line;
+}
+
+// The literal that the line announces ("{n}" at its end), none when it
+// announces none. False when it cannot be read whole or is refused for its
+// size (the stream cannot be followed past a literal we will not read): the
+// connection is then closed.
+bool TImapClient::ReadLiteral(const std::string& line, std::optional<std::string>& literal) {
+    literal.reset();
+    if (line.empty() || line.back() != '}') return true;
+    const std::size_t open = line.rfind('{');
+    const long long length =
+        open == std::string::npos ? -1 : ParseDecimal(std::string_view(line).substr(open + 1, line.size() - open - 2), -1);
+    if (length > MaxLiteralBytes || (length > 0 && replyBytes_ + length > MaxReplyBytes)) {
+        socket_->Disconnect();
+        awaiting_ = false;
+        return false;
+    }
+    if (length < 0) return true;
+    literal.emplace();
+    socket_->ReceiveExact(*literal, static_cast<std::size_t>(length), Timeout);
+    replyBytes_ += literal->size();
+    if (socket_->LastError != 0) {
+        socket_->Disconnect();
+        awaiting_ = false;
+        return false;
+    }
+    return true;
+}
+
+bool TImapClient::WithinReplyLimit() {
+    if (replyBytes_ <= MaxReplyBytes) return true;
+    socket_->Disconnect();
+    awaiting_ = false;
+    return false;
+}
+
 void TImapClient::ReadTaggedReply() {
     FullResult.clear();
     ResultString.clear();
-    const std::string tag = "S" + std::to_string(TagCounter) + " ";
-    std::size_t total = 0;
-    while (true) {
-        std::string line = socket_->ReceiveLine(Timeout);
-        if (socket_->LastError != 0) {
-            // The rest of a reply that never ended may still come, literals
-            // and all, and would be read as the next command's answer.
-            socket_->Disconnect();
-            break;
-        }
-        if (StartsWith(line, tag)) {
-            ResultString = std::move(line);
-            break;
-        }
-        total += line.size();
-        TrackUntagged(line);
-        bool announcesLiteral = !line.empty() && line.back() == '}';
+    std::string line;
+    std::optional<std::string> literal;
+    while (ReadReplyLine(line) == TRead::Line) {
         FullResult.push_back(std::move(line));
-        if (announcesLiteral) {
-            const std::string& last = FullResult.back();
-            std::size_t open = last.rfind('{');
-            long long length = open == std::string::npos
-                                   ? -1
-                                   : ParseDecimal(std::string_view(last).substr(open + 1, last.size() - open - 2), -1);
-            if (length > MaxLiteralBytes || (length > 0 && total + length > MaxReplyBytes)) {
-                // The stream cannot be followed past a literal we will not read.
-                socket_->Disconnect();
-                break;
-            }
-            if (length >= 0) {
-                std::string literal;
-                socket_->ReceiveExact(literal, static_cast<std::size_t>(length), Timeout);
-                total += literal.size();
-                FullResult.push_back(std::move(literal));
-                if (socket_->LastError != 0) {
-                    socket_->Disconnect();
-                    break;
-                }
-            }
-        }
-        if (total > MaxReplyBytes) {
-            socket_->Disconnect();
+        const bool whole = ReadLiteral(FullResult.back(), literal);
+        if (literal) FullResult.push_back(std::move(*literal));
+        if (!whole || !WithinReplyLimit()) break;
+    }
+}
+
+bool TImapClient::NextLiteralItem(long long& number, long long& uid, std::string& literal) {
+    std::string line;
+    std::optional<std::string> header;
+    do {
+        if (!awaiting_ || ReadReplyLine(line) != TRead::Line || !ReadLiteral(line, header)) return false;
+    } while (!header || !IsFetchWithLiteral(line));
+    number = ParseDecimal(TextBefore(std::string_view(line).substr(2), " "), -1);
+    uid = NumberAfter(line, "UID ");
+    // The item goes on after the literal, with its UID when that came last.
+    // A reply that breaks off there may have cut the header short.
+    std::string rest;
+    switch (ReadReplyLine(rest)) {
+    case TRead::Broken: return false;
+    case TRead::End: break;
+    case TRead::Line:
+        if (StartsWith(rest, "* ")) {
+            putBack_ = std::move(rest);  // the next response; this item had no more
             break;
         }
+        if (uid <= 0) uid = NumberAfter(rest, "UID ");
+        if (std::optional<std::string> more; !ReadLiteral(rest, more)) return false;
+        break;
     }
+    if (!WithinReplyLimit()) return false;
+    literal = std::move(*header);
+    return true;
 }
 
 // Follows the server's renumbering: each untagged line applies to the
@@ -451,7 +507,7 @@ bool TIMAP::Outcome(bool ok) {
 
 bool TIMAP::Login() {
     headers_.clear();
-    aheadFirst_ = 0;
+    rangeTag_ = -1;
     prefetchLast_ = 0;
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
@@ -539,26 +595,28 @@ bool TIMAP::Dele(int n) {
 }
 
 bool TIMAP::Top(int n, int) {
-    constexpr int kBatch = 128;
+    // Headers asked for by one FETCH, taken one by one as they arrive.
+    constexpr int kRange = 4096;
     FullResult.clear();
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
     long long uid = imap_->UidOf(n);
-    const bool batch = (uid <= 0 || !headers_.count(uid)) && n <= prefetchLast_;
-    if (batch) {
-        // The range asked for ahead is taken when it starts here; anything
-        // else (a message skipped, the numbering moved) asks anew.
-        const bool ahead = aheadFirst_ == n;
-        aheadFirst_ = 0;
-        const int last = std::min(prefetchLast_, n + kBatch - 1);
-        if (ahead || imap_->RequestHeaders(n, last)) imap_->CollectHeaders(headers_);
-        // The server prepares the next range while this one is classified.
-        const int next = ahead ? aheadLast_ + 1 : last + 1;
-        if (next <= prefetchLast_ && imap_->Socket().Connected()) {
-            aheadLast_ = std::min(prefetchLast_, next + kBatch - 1);
-            if (imap_->RequestHeaders(next, aheadLast_)) aheadFirst_ = next;
-        }
+    const bool ranged = (uid <= 0 || !headers_.count(uid)) && n <= prefetchLast_;
+    if (ranged) {
+        // The range on its way is read on while n is still to come in it;
+        // anything else (a message asked for again, the numbering moved, a
+        // range that ended without n) asks anew from n on.
+        const bool onItsWay =
+            rangeTag_ == imap_->TagCounter && imap_->Awaiting() && n >= rangeNext_ && n <= rangeLast_;
+        if (onItsWay) TakeRangeUpTo(n);
         uid = imap_->UidOf(n);
+        if (uid <= 0 || !headers_.count(uid)) {
+            rangeNext_ = n;
+            rangeLast_ = std::min(prefetchLast_, n + kRange - 1);
+            rangeTag_ = imap_->RequestHeaders(n, rangeLast_) ? imap_->TagCounter : -1;
+            TakeRangeUpTo(n);
+            uid = imap_->UidOf(n);
+        }
     }
     if (auto found = headers_.find(uid); uid > 0 && found != headers_.end()) {
         FullResult = std::move(found->second);
@@ -568,8 +626,8 @@ bool TIMAP::Top(int n, int) {
         Outcome(true);
         return true;
     }
-    // The range just asked for held no header for n: asking again gives nothing new.
-    if (batch) return Outcome(false);
+    // The range asked for held no header for n: asking again gives nothing new.
+    if (ranged) return Outcome(false);
     const bool ok = imap_->FetchHeaderWithUid(n, FullResult, uid);
     if (ok) {
         lastTopNumber_ = n;
@@ -578,9 +636,21 @@ bool TIMAP::Top(int n, int) {
     return Outcome(ok);
 }
 
+// Reads the range's headers as they come, up to that of message n.
+void TIMAP::TakeRangeUpTo(int n) {
+    long long number = 0, uid = 0;
+    std::string literal;
+    while (imap_->NextLiteralItem(number, uid, literal)) {
+        // A header without its UID cannot be tied to a message: it is left out.
+        if (uid > 0) headers_[uid] = SplitLines(literal);
+        rangeNext_ = static_cast<int>(number) + 1;
+        if (number == n) break;
+    }
+}
+
 void TIMAP::PrefetchHeaders(int first, int last) {
     headers_.clear();
-    aheadFirst_ = 0;
+    rangeTag_ = -1;
     prefetchLast_ = first >= 1 && last >= first ? last : 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,6 +66,13 @@ public:
     std::string CollectReply();
     bool RequestHeaders(int first, int last);
     bool CollectHeaders(std::map<long long, std::vector<std::string>>& headers);
+    // The reply on its way read piece by piece, so that a long range of
+    // headers is taken as it arrives: the next FETCH item with a literal, its
+    // message number, UID (0 when none came) and literal. False at the
+    // reply's end (its tagged line is then in ResultString), when no reply is
+    // on its way, and when the connection broke. CollectReply takes the rest.
+    bool NextLiteralItem(long long& number, long long& uid, std::string& literal);
+    bool Awaiting() const { return awaiting_; }
     // The lines of the first literal of the last reply.
     void LiteralLines(std::vector<std::string>& lines) const;
 
@@ -97,6 +105,10 @@ private:
     bool RefuseForSecurity(const std::string& problem);
     // CAPABILITY into Capabilities; false for a server without IMAP4rev1.
     bool ReadCapabilities();
+    enum class TRead { Line, End, Broken };
+    TRead ReadReplyLine(std::string& line);
+    bool ReadLiteral(const std::string& line, std::optional<std::string>& literal);
+    bool WithinReplyLimit();
     void ReadTaggedReply();
     void TrackUntagged(const std::string& line);
     void TrackExists(long long count);
@@ -107,6 +119,9 @@ private:
     // A FETCH whose UID may still follow its literal, on the closing line.
     long long fetchAwaitingUid_ = 0;
     bool awaiting_ = false;  // a command was sent whose reply is not read yet
+    std::string replyTag_;   // "S<n> " of that command
+    std::size_t replyBytes_ = 0;  // read of its reply so far
+    std::optional<std::string> putBack_;  // a line of it read too far
 };
 
 // An IMAP quoted string: backslash and double quote escaped.
@@ -150,13 +165,15 @@ private:
     bool Outcome(bool ok);
     bool SelectInbox();
     long long KnownUid(int n);
+    void TakeRangeUpTo(int n);
     std::unique_ptr<TImapClient> imap_;
     std::set<long long> marked_;  // UIDs
     // Headers fetched ahead for the Top calls announced by PrefetchHeaders, by UID.
     std::map<long long, std::vector<std::string>> headers_;
     int prefetchLast_ = 0;
-    // The range of headers asked for ahead, whose reply is on its way (0: none).
-    int aheadFirst_ = 0, aheadLast_ = 0;
+    // The range of headers whose reply is being read: the next message due
+    // in it, its last, and its command's tag (-1: none).
+    int rangeNext_ = 0, rangeLast_ = 0, rangeTag_ = -1;
     // The message whose header the last Top returned: its number then and UID.
     int lastTopNumber_ = 0;
     long long lastTopUid_ = 0;

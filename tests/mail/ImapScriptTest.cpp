@@ -215,6 +215,37 @@ TScript SelectedWithUids(std::vector<TStep> rest) {
 
 }  // namespace
 
+// A range is read item by item as it arrives; every shape an item may take
+// must still give each header with its own UID: the UID after the literal,
+// a FETCH without a literal between items, an item that the next one follows
+// without its closing line, and the tagged line right after a literal.
+TEST(ImapScript, EveryShapeOfAHeaderItemIsReadInItsPlace) {
+    const auto header = [](int uid) { return "Subject: uid " + std::to_string(uid) + "\r\n\r\n"; };
+    const auto announce = [&](int number, const std::string& before) {
+        return "* " + std::to_string(number) + " FETCH (" + before + "RFC822.HEADER {" +
+               std::to_string(header(10 + number).size()) + "}\r\n" + header(10 + number);
+    };
+    TFakeServer server(SignedIn(1, {C("S3 SELECT \"INBOX\""),
+                                    S("* 4 EXISTS\r\n* OK [UIDVALIDITY 7] ok\r\nS3 OK [READ-WRITE] done\r\n"),
+                                    C("S4 FETCH 1:4 (UID RFC822.HEADER)"),
+                                    S(announce(1, "") + " UID 11)\r\n* 1 FETCH (FLAGS (\\Seen))\r\n" +
+                                      announce(2, "UID 12 ") + ")\r\n" + announce(3, "UID 13 ") +
+                                      announce(4, "UID 14 ") + "S4 OK done\r\n"),
+                                    C("S5 NOOP"), S("S5 OK\r\n"), Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    box.PrefetchHeaders(1, 4);
+    for (int n = 1; n <= 4; ++n) {
+        ASSERT_TRUE(box.Top(n, 0)) << n;
+        EXPECT_EQ(box.FullResult, (std::vector<std::string>{"Subject: uid " + std::to_string(10 + n), ""})) << n;
+        EXPECT_EQ(box.UniqueId(n), "7." + std::to_string(10 + n)) << n;
+    }
+    EXPECT_TRUE(box.NoOp());
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
 // Another client expunges message 1 while the headers are on their way: every
 // header keeps the UID it came with, and the numbers follow the server's.
 TEST(ImapScript, ExpungeInsideTheHeaderFetchKeepsEachHeaderWithItsUid) {
