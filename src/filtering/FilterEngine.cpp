@@ -131,9 +131,10 @@ struct TFilter::TFieldText {
     bool exhausted = false;
     std::string text;
     TRegex* pattern = nullptr;
-    // The bytes of a short text, found when a rule first asks: most rules
-    // need a byte that a subject or an address lacks. A long text (a chain of
-    // Received lines) holds nearly every byte and is searched at once.
+    // The bytes and three-byte runs of a short text, found when a rule first
+    // asks: most rules need a run that a subject or an address lacks, and
+    // are refused without a search. A long text (a chain of Received lines)
+    // would cost more to read so than the searches it spares.
     bool bytesKnown = false;
     TTextBytes bytes;
     bool MayMatch(TRegex& re) {

@@ -503,7 +503,35 @@ bool TRegex::MayMatch(const TTextBytes& subjectBytes) {
     EnsureCompiled();
     const TProgram& prog = impl_->prog;
     if (prog.required.empty() || !prog.fieldName.empty()) return true;
-    return subjectBytes.Has(prog.requiredStarts[0]) || subjectBytes.Has(prog.requiredStarts[1]);
+    if (!subjectBytes.Has(prog.requiredStarts[0]) && !subjectBytes.Has(prog.requiredStarts[1])) return false;
+    // Runs folded after another code page than the pattern's tell nothing.
+    if (subjectBytes.CodePage() != compiledCodePage_) return true;
+    for (const std::uint16_t run : prog.requiredRuns)
+        if (!subjectBytes.MayHaveRun(run)) return false;
+    return true;
+}
+
+void TTextBytes::Assign(std::string_view text) {
+    // The fold table of the code page in force, made again when it changes.
+    thread_local int foldCodePage = 0;
+    thread_local std::array<unsigned char, 256> fold{};
+    if (foldCodePage != ProgramCodePage()) {
+        fold = FoldTable();
+        foldCodePage = ProgramCodePage();
+    }
+    codePage_ = foldCodePage;
+    seen_.fill(false);
+    runs_.fill(0);
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::uint32_t last = 0;  // the folded bytes before, one per 8 bits
+    for (std::size_t i = 0; i < n; ++i) {
+        seen_[s[i]] = true;
+        last = ((last << 8) | fold[s[i]]) & 0xFFFFFF;
+        if (i < 2) continue;
+        const std::uint16_t run = RunHash(last >> 16, (last >> 8) & 0xFF, last & 0xFF);
+        runs_[run >> 6] |= std::uint64_t{1} << (run & 63);
+    }
 }
 
 void TLineStarts::Assign(std::string_view subject) {

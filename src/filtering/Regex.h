@@ -102,19 +102,24 @@ private:
     std::string_view subject_;
 };
 
-// The bytes a text holds, for telling at once that a pattern cannot match it.
+// The bytes and the three-byte runs a text holds (the runs folded to one
+// letter case, and kept as hashes), for telling at once that a pattern
+// cannot match it.
 class TTextBytes {
 public:
     TTextBytes() = default;
     explicit TTextBytes(std::string_view text) { Assign(text); }
-    void Assign(std::string_view text) {
-        seen_.fill(false);
-        for (const char c : text) seen_[static_cast<unsigned char>(c)] = true;
-    }
+    void Assign(std::string_view text);
     bool Has(unsigned char b) const { return seen_[b]; }
+    // Whether a run of three bytes with this hash may be in the text.
+    bool MayHaveRun(std::uint16_t hash) const { return (runs_[hash >> 6] >> (hash & 63)) & 1; }
+    // The code page whose letter cases the runs were folded by.
+    int CodePage() const { return codePage_; }
 
 private:
     std::array<bool, 256> seen_{};
+    std::array<std::uint64_t, 64> runs_{};
+    int codePage_ = 0;
 };
 
 class TRegex {

@@ -788,6 +788,8 @@ std::string HeaderFieldName(std::string_view pattern, unsigned flags) {
     return std::string(name);
 }
 
+}  // namespace
+
 std::array<unsigned char, 256> FoldTable() {
     // Union of each byte with its upper and lower case, smallest byte as the
     // representative, so that folding is an equivalence.
@@ -811,7 +813,6 @@ std::array<unsigned char, 256> FoldTable() {
     return fold;
 }
 
-}  // namespace
 
 unsigned FlagOfLetter(char letter) {
     switch (letter) {
@@ -914,6 +915,11 @@ void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out) {
     }
     if (!out.anchored && !out.lineAnchored) out.prefix = LiteralPrefix(parser.nodes, root);
     RequiredLiteral(parser.nodes, root, out.fold, out.required, out.requiredFolded);
+    out.requiredRuns.clear();
+    for (std::size_t k = 0; k + 2 < out.required.size(); ++k) {
+        const auto folded = [&](std::size_t i) { return out.fold[static_cast<unsigned char>(out.required[i])]; };
+        out.requiredRuns.push_back(RunHash(folded(k), folded(k + 1), folded(k + 2)));
+    }
     if (!out.required.empty()) ChooseRequiredAnchor(out);
     out.fieldName = HeaderFieldName(pattern, flags);
     out.fieldFolded = (flags & kFlagI) != 0;

@@ -78,6 +78,8 @@ struct TProgram {
     std::string required;
     bool requiredFolded = false;
     int requiredAnchor = 0;  // the place in it of its rarest byte
+    // The hashes of its three-byte runs, folded (RunHash of fold[b]).
+    std::vector<std::uint16_t> requiredRuns;
     std::array<unsigned char, 2> requiredStarts{};  // the bytes that fold to that one
 
     // Header-field patterns ("^Name:(.*)(\r\n\s+(.*))*" under m and g, s off)
@@ -89,6 +91,14 @@ struct TProgram {
 
 // Throws TRegexError for a bad pattern.
 void CompileProgram(std::string_view pattern, unsigned flags, TProgram& out);
+// Each byte with its upper and lower case folded to one of them, after the
+// program's code page.
+std::array<unsigned char, 256> FoldTable();
+// A 12-bit hash of three folded bytes.
+inline std::uint16_t RunHash(unsigned char a, unsigned char b, unsigned char c) {
+    const std::uint32_t run = (std::uint32_t{a} << 16) | (std::uint32_t{b} << 8) | c;
+    return static_cast<std::uint16_t>((run * 0x9E3779B1u) >> 20);
+}
 
 // Parses a modifier string onto flags; throws kBadModifier.
 unsigned ApplyModifierString(std::string_view modifiers, unsigned flags);

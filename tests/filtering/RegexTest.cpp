@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 
 #include <string>
@@ -527,6 +528,24 @@ TEST(RegexTest, UnchangedPatternKeepsResultsUntilNextSearch) {
 
 // The quick test by the subject's bytes may only refuse subjects the search
 // refuses too; and it does refuse some, or it would save nothing.
+// The letter cases of a text's runs follow the code page they were read
+// under: after a change, a pattern of the new code page must not be refused
+// by runs folded the old way. In code page 1251 "\xB8" and "\xA8" are one
+// letter in two cases; in 1252 they are not letters.
+TEST(RegexTest, MayMatchAfterACodePageChangeRefusesNothingItShouldNot) {
+    const int before = ProgramCodePage();
+    SetProgramCodePage(1252);
+    const std::string subject = "ab\xB8" "cd";
+    const TTextBytes bytes(subject);
+    SetProgramCodePage(1251);
+    TRegex re("ab\xA8" "cd", "i");
+    const bool match = re.Exec(subject);
+    const bool may = re.MayMatch(bytes);
+    SetProgramCodePage(before);
+    ASSERT_TRUE(match);
+    EXPECT_TRUE(may);
+}
+
 TEST(RegexTest, MayMatchNeverRefusesASubjectWithAMatch) {
     const std::pair<const char*, const char*> patterns[] = {
         {"viagra", "i"},          {"V1agra", "-i"},   {"click here", "i"}, {"\\bwon\\b", "-i"},
@@ -534,18 +553,30 @@ TEST(RegexTest, MayMatchNeverRefusesASubjectWithAMatch) {
         {"^Subject:(.*)(\\r\\n\\s+(.*))*", "mgi-r-s"},
     };
     static const char alphabet[] = "viagrVIAGR1 clikhewoCLIKHEWOn$ub\r\nSj:t";
+    // Words of the patterns, put into the subjects in any letter case so
+    // that matches are common and the folded three-byte runs are tried.
+    const char* const words[] = {"viagra", "V1agra", "click here", "won", "urgent", "$$$", "Subject:"};
     std::mt19937 rng(11u);
-    int refused = 0;
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    int refused = 0, matched = 0;
     for (const auto& [pattern, modifiers] : patterns) {
         TRegex re(pattern, modifiers);
         for (int iteration = 0; iteration < 3000; ++iteration) {
             std::string subject;
-            for (int len = std::uniform_int_distribution<int>(0, 14)(rng); len > 0; --len)
-                subject.push_back(alphabet[std::uniform_int_distribution<std::size_t>(0, sizeof alphabet - 2)(rng)]);
+            for (std::size_t len = pick(15); len > 0; --len) subject.push_back(alphabet[pick(sizeof alphabet - 1)]);
+            if (pick(2) == 0) {
+                std::string word = words[pick(std::size(words))];
+                for (char& c : word)
+                    if (pick(3) == 0) c = static_cast<char>(std::isupper(static_cast<unsigned char>(c)) ? std::tolower(c) : std::toupper(c));
+                subject.insert(pick(subject.size() + 1), word);
+            }
+            const bool match = re.Exec(subject);
+            matched += match;
             if (re.MayMatch(TTextBytes(subject))) continue;
             ++refused;
-            ASSERT_FALSE(re.Exec(subject)) << pattern << " on \"" << subject << "\"";
+            ASSERT_FALSE(match) << pattern << " on \"" << subject << "\"";
         }
     }
     EXPECT_GT(refused, 0);
+    EXPECT_GT(matched, 0);
 }
