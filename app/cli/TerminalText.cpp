@@ -1,5 +1,7 @@
 #include "TerminalText.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -13,6 +15,12 @@ bool IsC1At(std::string_view text, std::size_t i) {
 }
 
 std::string Replaced(std::string_view text, bool keepLineEnds) {
+    // Most text has nothing to replace and goes out as it is.
+    if (std::none_of(text.begin(), text.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return IsC0OrDel(byte) || byte == 0xC2;
+        }))
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {

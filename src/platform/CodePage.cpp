@@ -171,7 +171,30 @@ bool EncodeCharacter(char32_t ch, TSingleByteCharset charset, unsigned char& byt
     return true;
 }
 
+// Whether the charset leaves every ASCII byte as it is.
+bool KeepsAscii(TSingleByteCharset charset) {
+    static std::array<bool, kCharsetCount> keeps;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (std::size_t i = 0; i < kCharsetCount; ++i) {
+            const TCodePageTable* table = CodePageTable(static_cast<TSingleByteCharset>(i));
+            keeps[i] = table != nullptr;
+            for (int b = 0; b < 0x80 && keeps[i]; ++b) keeps[i] = table->toUnicode[b] == b;
+        }
+    });
+    const auto i = static_cast<std::size_t>(charset);
+    return i < kCharsetCount && keeps[i];
+}
+
+bool AllAscii(std::string_view text) {
+    unsigned char any = 0;
+    for (const char c : text) any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 std::string CharsetToUtf8(std::string_view text, TSingleByteCharset charset) {
+    // Most header text is ASCII and needs no look-up at all.
+    if (AllAscii(text) && KeepsAscii(charset)) return std::string(text);
     const TCodePageTable* table = CodePageTable(charset);
     std::string out;
     out.reserve(text.size());
