@@ -17,20 +17,27 @@ std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
     const char* base = text.data();
     const std::size_t n = text.size();
-    // Room for one line per LF at once, instead of growing a header's
-    // vector a handful of times.
-    std::size_t feeds = 0;
-    for (const char* at = base; (at = static_cast<const char*>(std::memchr(at, '\n', n - (at - base)))); ++at) ++feeds;
-    lines.reserve(feeds + 1);
-    std::size_t i = 0;
+    // Room for lines of a header's usual length at once.
+    lines.reserve(n / 48 + 1);
+    const auto find = [base](char c, std::size_t from, std::size_t to) {
+        const void* hit = from < to ? std::memchr(base + from, c, to - from) : nullptr;
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : to;
+    };
+    std::size_t i = 0, cr = find('\r', 0, n);
     while (i < n) {
-        const void* lf = std::memchr(base + i, '\n', n - i);
-        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - base) : n;
-        const void* cr = std::memchr(base + i, '\r', end - i);
-        const std::size_t cut = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : end;
-        lines.emplace_back(text.substr(i, cut - i));
+        // The next CR is mostly that of the line's CR LF: an LF is then
+        // looked for only before it. It is kept while lines end with a bare
+        // LF, so that text without CRs is not read to its end for each line.
+        if (cr < i) cr = find('\r', i, n);
+        const std::size_t lf = find('\n', i, cr);
+        if (lf < cr) {
+            lines.emplace_back(text.substr(i, lf - i));
+            i = lf + 1;
+            continue;
+        }
+        lines.emplace_back(text.substr(i, cr - i));
         // LF or CR LF end the line together; a CR elsewhere ends it alone.
-        i = cut == end || cut + 1 == end ? end + 1 : cut + 1;
+        i = cr + 1 < n && base[cr + 1] == '\n' ? cr + 2 : cr + 1;
     }
     return lines;
 }

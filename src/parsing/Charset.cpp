@@ -287,7 +287,9 @@ private:
 
 }  // namespace
 
-TCharset CharsetFromName(std::string_view name) {
+namespace {
+
+TCharset CharsetOfName(std::string_view name) {
     const std::string upper = UpperAscii(name);
     for (const auto& [prefix, charset] : kCharsetPrefixes)
         if (BeginsWith(upper, prefix)) return charset;
@@ -298,6 +300,26 @@ TCharset CharsetFromName(std::string_view name) {
     if (Contains(upper, "UCS-4")) return TCharset::Ucs4;
     if (Contains(upper, "UCS-2") || BeginsWith(upper, "UNICODE")) return TCharset::Ucs2;
     return TCharset::Iso8859_1;
+}
+
+}  // namespace
+
+TCharset CharsetFromName(std::string_view name) {
+    // A mailbox names a handful of charsets, each in thousands of headers.
+    struct TKnown {
+        std::string name;
+        TCharset charset;
+    };
+    thread_local std::array<TKnown, 8> known;
+    thread_local std::size_t next = 0;
+    for (const TKnown& k : known)
+        if (!k.name.empty() && k.name == name) return k.charset;
+    const TCharset charset = CharsetOfName(name);
+    if (!name.empty() && name.size() <= 40) {
+        known[next] = {std::string(name), charset};
+        next = (next + 1) % known.size();
+    }
+    return charset;
 }
 
 TCharset SystemCharset() {

@@ -15,13 +15,22 @@ std::string TMessaging::HeaderText(const TMailMessage& message) const {
     const TCharset charset = SystemCharset();
     std::size_t size = 0;
     for (const std::string& line : message.RawLines) size += line.size() + 2;
-    std::string text;
-    text.reserve(size);
+    // Most lines hold no encoded word and are copied as they are, straight
+    // into room made for all of them.
+    std::string text(size, '\0');
+    std::size_t at = 0;
     for (const std::string& line : message.RawLines) {
-        // Most lines hold no encoded word and are taken as they are.
-        if (line.find("=?") == std::string::npos) text += line;
-        else text += DecodeEncodedWords(line, charset);
-        text += "\r\n";
+        if (line.find("=?") == std::string::npos) {
+            line.copy(text.data() + at, line.size());
+            at += line.size();
+        } else {
+            const std::string decoded = DecodeEncodedWords(line, charset);
+            text.replace(at, line.size(), decoded);  // the room left over moves along
+            at += decoded.size();
+        }
+        text[at++] = '\r';
+        text[at++] = '\n';
     }
+    text.resize(at);
     return text;
 }

@@ -17,6 +17,8 @@ TEST(ProtocolText, SplitLinesAtEveryKindOfBreak) {
         {"\r\r\n\n", {"", "", ""}},
         {"Subject: x\r\n\tfolded\r\n\r\n", {"Subject: x", "\tfolded", ""}},
         {"a\r\r\nb", {"a", "", "b"}},
+        {"a\nb\nc\r\nd", {"a", "b", "c", "d"}},  // bare LFs before the first CR
+        {"a\nb\rc\n\r\n", {"a", "b", "c", ""}},
     };
     for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
 }
