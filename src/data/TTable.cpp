@@ -687,9 +687,17 @@ bool TTable::GotoBookmark(TBookmark bookmark) {
     if (found == byKey_.end() || !RowVisible(*found->second)) return false;
     if (state_ != TState::Browse && !Post()) return false;
     EnsureView();
-    current_ = found->second;
-    viewValid_ = false;
-    EnsureView();
+    // A visible row is in a valid view: its place is looked up, the view
+    // is not built again (keepers of the current row go back and forth).
+    const auto at = std::find(view_.begin(), view_.end(), found->second);
+    if (at != view_.end()) {
+        current_ = *at;
+        position_ = static_cast<int>(at - view_.begin());
+    } else {
+        current_ = found->second;
+        viewValid_ = false;
+        EnsureView();
+    }
     bof_ = eof_ = false;
     Notify(TChange::Scroll);
     return true;
