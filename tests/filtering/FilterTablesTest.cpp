@@ -86,6 +86,20 @@ TEST_F(TFilterTest, LookedUpColumnsAndTheDetailLink) {
     EXPECT_TRUE(dm->cdsExpr.IsEmpty());
     ASSERT_TRUE(dm->cdsFilterCategory.Locate("id", TValue{first}));
     EXPECT_EQ(dm->cdsExpr.RecordCount(), 2);
+
+    // Renamed fields and rules show at the next change of the expression.
+    for (TTable* names : {&dm->cdsFields, &dm->cdsRules}) {
+        ASSERT_TRUE(names->Locate("id", TValue{std::int64_t{names == &dm->cdsFields ? 9 : kIsMissing}}));
+        names->Edit();
+        names->SetValue("Name", std::string("Renamed"));
+        ASSERT_TRUE(names->Post());
+    }
+    ASSERT_TRUE(dm->cdsExpr.Locate("Fields", std::string("3,9")));
+    dm->cdsExpr.Edit();
+    dm->cdsExpr.SetValue("Hits", std::int64_t{1});
+    ASSERT_TRUE(dm->cdsExpr.Post());
+    EXPECT_EQ(dm->cdsExpr.AsString("FieldStr"), "Subject,Renamed");
+    EXPECT_EQ(dm->cdsExpr.AsString("Rule"), "Renamed");
 }
 
 // The same seven names in another order.
