@@ -22,6 +22,20 @@ using TOutcome = TMailCommands::TRowOutcome;
 // server or a table holds is printed without its control characters.
 std::string Out(const std::string& text) { return TerminalText(CodePageToUtf8(text)); }
 
+// The same, appended: text that is all printable ASCII goes as it is.
+void AppendOut(std::string& line, std::string_view text) {
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (plain && CodePageKeepsAscii())
+        line += text;
+    else
+        line += TerminalText(CodePageToUtf8(text));
+}
+
+std::string_view TextOf(const TValue& value) {
+    const std::string* text = std::get_if<std::string>(&value);
+    return text ? std::string_view(*text) : std::string_view();
+}
+
 std::string AccountName(TDM& dm, std::int64_t id) {
     const TValue name = dm.cdsAccounts.Lookup("id", id, "description");
     return IsNull(name) ? "?" : Out(std::get<std::string>(name));
@@ -43,13 +57,18 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
         if (name == accountNames.end()) name = accountNames.emplace(account, AccountName(dm, account)).first;
         // A row is put together and written at once: a box may list thousands.
         std::string line = "  " + name->second;
-        for (const std::string& part : {Out(box.AsString("from")), Out(box.AsString("subject")),
-                                        std::to_string(box.AsInteger("size")),
-                                        box.IsNull("date") ? std::string() : MessageDateText(box.AsDateTime("date"))})
-            (line += '\t') += part;
-        if (delBox)
-            for (const std::string& part : {ActionName(filters, box.AsInteger("idaction")), Out(box.AsString("Prichina"))})
-                (line += '\t') += part;
+        line += '\t';
+        AppendOut(line, TextOf(box.Value("from")));
+        line += '\t';
+        AppendOut(line, TextOf(box.Value("subject")));
+        (line += '\t') += std::to_string(box.AsInteger("size"));
+        line += '\t';
+        if (!box.IsNull("date")) line += MessageDateText(box.AsDateTime("date"));
+        if (delBox) {
+            (line += '\t') += ActionName(filters, box.AsInteger("idaction"));
+            line += '\t';
+            AppendOut(line, TextOf(box.Value("Prichina")));
+        }
         line += '\n';
         std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
     }

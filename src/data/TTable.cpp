@@ -436,7 +436,9 @@ TValue TTable::Coerce(const TFieldDef& def, TValue value) const {
             return AsDouble(value);
         case TFieldType::String:
         case TFieldType::Memo: {
-            std::string text = ValueToString(value);
+            // Text is taken over as it is, not copied (a header is kilobytes).
+            std::string* given = std::get_if<std::string>(&value);
+            std::string text = given ? std::move(*given) : ValueToString(value);
             if (def.type == TFieldType::String && def.size > 0 && text.size() > static_cast<size_t>(def.size))
                 text.resize(static_cast<size_t>(def.size));
             return text;
