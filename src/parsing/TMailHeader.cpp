@@ -32,6 +32,8 @@ void AddItems(std::string_view list, TCharset charset, std::vector<std::string>&
     }
 }
 
+bool IsContinuation(std::string_view line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
+
 }  // namespace
 
 std::string UnfoldHeaderLine(const std::vector<std::string>& lines, std::size_t& index) {
@@ -45,7 +47,7 @@ void UnfoldHeaderLineInto(const std::vector<std::string>& lines, std::size_t& in
     if (line.empty()) return;
     while (index + 1 < lines.size()) {
         const std::string& next = lines[index];
-        if (next.empty() || (next[0] != ' ' && next[0] != '\t')) break;
+        if (!IsContinuation(next)) break;
         // Tabs read as blanks; blanks and controls around the piece go.
         std::size_t begin = 0, end = next.size();
         while (begin < end && static_cast<unsigned char>(next[begin]) <= ' ') ++begin;
@@ -64,10 +66,18 @@ void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
     const TCharset charset = SystemCharset();
     std::size_t index = 0;
     OtherLines.reserve(lines.size());
-    // One buffer for every unfolded line: the fields read here need no copy.
-    std::string line;
+    // One buffer for every folded line; a line without continuation is read
+    // where it is. The fields read here need no copy.
+    std::string unfolded;
     while (index < lines.size()) {
-        UnfoldHeaderLineInto(lines, index, line);
+        std::string_view line = lines[index];
+        const bool folded = index + 2 < lines.size() && IsContinuation(lines[index + 1]);
+        if (folded) {
+            UnfoldHeaderLineInto(lines, index, unfolded);
+            line = unfolded;
+        } else {
+            ++index;
+        }
         if (line.empty()) break;
         if (BeginsWithIgnoringCase(line, "FROM:")) {
             const std::string_view value = TextAfterView(line, ":");
@@ -84,7 +94,7 @@ void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
         else if (BeginsWithIgnoringCase(line, "DATE:"))
             DateValue = ParseMailDate(TextAfterView(line, ":"));
         else
-            OtherLines.push_back(line);
+            OtherLines.emplace_back(line);
     }
 }
 
