@@ -121,6 +121,24 @@ std::tm CalendarTime(const TDateTimeParts& p) {
     return tm;
 }
 
+// "%Y-%m-%d %H:%M:%S" of a four-digit year, written without strftime: a
+// list writes thousands of them.
+std::string IsoText(const TDateTimeParts& p, bool dateOnly) {
+    std::string text = dateOnly ? "0000-00-00" : "0000-00-00 00:00:00";
+    const auto put = [&text](std::size_t at, int value, int digits) {
+        for (int k = digits - 1; k >= 0; --k, value /= 10) text[at + static_cast<std::size_t>(k)] = static_cast<char>('0' + value % 10);
+    };
+    put(0, p.year, 4);
+    put(5, p.month, 2);
+    put(8, p.day, 2);
+    if (!dateOnly) {
+        put(11, p.hour, 2);
+        put(14, p.minute, 2);
+        put(17, p.second, 2);
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string UserDateTimeText(TDateTime value) {
@@ -129,6 +147,7 @@ std::string UserDateTimeText(TDateTime value) {
     const std::tm tm = CalendarTime(parts);
     const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0;
     const locale_t locale = timeLocale.For(TimeLocaleName());
+    if (!locale && parts.year >= 1000 && parts.year <= 9999) return IsoText(parts, midnight);
     char text[128] = {};
     if (locale)
         strftime_l(text, sizeof text, midnight ? "%x" : "%x %X", &tm, locale);
