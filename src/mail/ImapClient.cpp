@@ -45,7 +45,12 @@ std::string TImapClient::SendCommand(const std::string& text) {
 
 bool TImapClient::SendAhead(const std::string& text) {
     // A reply still on its way is taken in first, or it would answer this command.
-    if (awaiting_) CollectReply();
+    if (awaiting_) {
+        // Nobody reads it: it is followed to its end without being kept, so
+        // that a long range of headers given up costs no memory.
+        awaiting_ = false;
+        ReadTaggedReply(false);
+    }
     ++TagCounter;
     replyTag_ = "S" + std::to_string(TagCounter) + " ";
     replyBytes_ = 0;
@@ -128,15 +133,17 @@ bool TImapClient::WithinReplyLimit() {
     return false;
 }
 
-void TImapClient::ReadTaggedReply() {
+void TImapClient::ReadTaggedReply(bool keep) {
     FullResult.clear();
     ResultString.clear();
     std::string line;
     std::optional<std::string> literal;
     while (ReadReplyLine(line) == TRead::Line) {
-        FullResult.push_back(std::move(line));
-        const bool whole = ReadLiteral(FullResult.back(), literal);
-        if (literal) FullResult.push_back(std::move(*literal));
+        const bool whole = ReadLiteral(line, literal);
+        if (keep) {
+            FullResult.push_back(std::move(line));
+            if (literal) FullResult.push_back(std::move(*literal));
+        }
         if (!whole || !WithinReplyLimit()) break;
     }
 }
@@ -596,7 +603,7 @@ bool TIMAP::Dele(int n) {
 
 bool TIMAP::Top(int n, int) {
     // Headers asked for by one FETCH, taken one by one as they arrive.
-    constexpr int kRange = 4096;
+    constexpr int kRange = 16384;
     FullResult.clear();
     lastTopNumber_ = 0;
     lastTopUid_ = 0;

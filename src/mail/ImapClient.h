@@ -109,7 +109,7 @@ private:
     TRead ReadReplyLine(std::string& line);
     bool ReadLiteral(const std::string& line, std::optional<std::string>& literal);
     bool WithinReplyLimit();
-    void ReadTaggedReply();
+    void ReadTaggedReply(bool keep = true);
     void TrackUntagged(const std::string& line);
     void TrackExists(long long count);
     std::unique_ptr<TTcpSocket> socket_;
