@@ -269,8 +269,11 @@ void TTable::EnsureView() const {
     view_.clear();
     for (const auto& row : rows_)
         if (RowVisible(*row)) view_.push_back(row.get());
-    if (activeIndex_ >= 0)
-        std::stable_sort(view_.begin(), view_.end(), [this](const TRow* a, const TRow* b) { return RowLess(a, b); });
+    // Rows kept in order (a detail's rows under its key, rows added under
+    // the index) need no sort.
+    const auto less = [this](const TRow* a, const TRow* b) { return RowLess(a, b); };
+    if (activeIndex_ >= 0 && !std::is_sorted(view_.begin(), view_.end(), less))
+        std::stable_sort(view_.begin(), view_.end(), less);
     viewValid_ = true;
     position_ = -1;
     for (size_t i = 0; i < view_.size(); ++i)
