@@ -6,6 +6,7 @@
 #include "core/MailCommands.h"
 #include "filtering/dmfilters.h"
 #include "platform/CodePage.h"
+#include "platform/Locale.h"
 
 #include <algorithm>
 #include <iostream>
@@ -51,6 +52,7 @@ std::string ActionName(TFilterDM& filters, std::int64_t id) {
 void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool delBox) {
     std::cout << title << " (" << box.RecordCount() << ")\n";
     std::map<std::int64_t, std::string> accountNames;  // a few accounts, thousands of rows
+    const TUserDateTimes dates;
     for (box.First(); !box.Eof(); box.Next()) {
         const std::int64_t account = box.AsInteger("idaccount");
         auto name = accountNames.find(account);
@@ -63,7 +65,7 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
         AppendOut(line, TextOf(box.Value("subject")));
         (line += '\t') += std::to_string(box.AsInteger("size"));
         line += '\t';
-        if (!box.IsNull("date")) line += MessageDateText(box.AsDateTime("date"));
+        if (!box.IsNull("date")) line += dates.Text(box.AsDateTime("date"));
         if (delBox) {
             (line += '\t') += ActionName(filters, box.AsInteger("idaction"));
             line += '\t';

@@ -43,7 +43,41 @@ public:
     // When a header last arrived: a server that gives nothing for this long
     // ends its account instead of holding the scan.
     std::chrono::steady_clock::time_point lastData;
+    // The log line of each message, translated once per account.
+    std::string retrievingText;
 };
+
+namespace {
+
+// The text with every <%msgnum> and <%msgsize> filled in, in one pass: a
+// scan writes this line for every message.
+std::string RetrievingLine(std::string_view text, long long number, long long size) {
+    std::string line;
+    line.reserve(text.size() + 16);
+    const std::string numberText = std::to_string(number), sizeText = std::to_string(size);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t mark = text.find("<%msg", at);
+        if (mark == std::string_view::npos) {
+            line.append(text.substr(at));
+            break;
+        }
+        line.append(text.substr(at, mark - at));
+        const std::string_view rest = text.substr(mark);
+        if (rest.starts_with("<%msgnum>")) {
+            line += numberText;
+            at = mark + 9;
+        } else if (rest.starts_with("<%msgsize>")) {
+            line += sizeText;
+            at = mark + 10;
+        } else {
+            line += '<';
+            at = mark + 1;
+        }
+    }
+    return line;
+}
+
+}  // namespace
 
 void TMailCommands::ReceiveIdentityMailExecute() {
     if (dm_.IsMailClientRunning()) return;
@@ -133,6 +167,7 @@ void TMailCommands::ScanAccount(TScanState& scan) {
     log.Append("Ok");
     log.ScrollToEnd();
     scan.sizes = std::move(mailbox->FullResult);
+    scan.retrievingText = Tr("Retrieving_Msg_No", "Retrieving message #<%msgnum> (<%msgsize>b size)");
     // On IMAP the headers bring their UIDs: a list of all of them first would
     // cost a round trip and a line per message.
     if (!mailbox->TopTellsUniqueId()) mailbox->LoadUniqueIds();
@@ -156,9 +191,7 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     if (!scan.sizes.empty() && static_cast<size_t>(number) <= scan.sizes.size())
         scan.size = LeadingNumber(TextAfter(scan.sizes[number - 1], " "));
 
-    std::string line = Tr("Retrieving_Msg_No", "Retrieving message #<%msgnum> (<%msgsize>b size)");
-    line = ReplaceAll(ReplaceAll(line, "<%msgnum>", std::to_string(number)), "<%msgsize>", std::to_string(scan.size));
-    log.Add(line);
+    log.Add(RetrievingLine(scan.retrievingText, number, scan.size));
     ui.ProcessMessages();
     if (!mailbox.Top(number, 0)) {
         log.Append(ErrorWord());

@@ -141,12 +141,12 @@ std::string IsoText(const TDateTimeParts& p, bool dateOnly) {
 
 }  // namespace
 
-std::string UserDateTimeText(TDateTime value) {
-    thread_local TTimeLocale timeLocale;
+namespace {
+
+std::string DateTimeText(TDateTime value, locale_t locale) {
     const TDateTimeParts parts = DecodeDateTime(value);
     const std::tm tm = CalendarTime(parts);
     const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0;
-    const locale_t locale = timeLocale.For(TimeLocaleName());
     if (!locale && parts.year >= 1000 && parts.year <= 9999) return IsoText(parts, midnight);
     char text[128] = {};
     if (locale)
@@ -155,6 +155,24 @@ std::string UserDateTimeText(TDateTime value) {
         std::strftime(text, sizeof text, midnight ? "%Y-%m-%d" : "%Y-%m-%d %H:%M:%S", &tm);
     return text;
 }
+
+}  // namespace
+
+std::string UserDateTimeText(TDateTime value) {
+    thread_local TTimeLocale timeLocale;
+    return DateTimeText(value, timeLocale.For(TimeLocaleName()));
+}
+
+TUserDateTimes::TUserDateTimes() {
+    const std::string name(TimeLocaleName());
+    if (!WritesIsoDates(name)) locale_ = newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+}
+
+TUserDateTimes::~TUserDateTimes() {
+    if (locale_) freelocale(static_cast<locale_t>(locale_));
+}
+
+std::string TUserDateTimes::Text(TDateTime value) const { return DateTimeText(value, static_cast<locale_t>(locale_)); }
 
 std::string LocaleLanguageCode(const std::string& localeName) {
     std::string code;

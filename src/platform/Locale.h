@@ -29,3 +29,17 @@ int WindowsCodePageOfLocale(const std::string& localeName);
 // POSIX locale, none, or one that is not installed. The locale is loaded once
 // per locale name, so this is cheap enough for every row of a list.
 std::string UserDateTimeText(TDateTime value);
+
+// The same for the rows of one list: the environment is read and the locale
+// loaded once, when it is made.
+class TUserDateTimes {
+public:
+    TUserDateTimes();
+    ~TUserDateTimes();
+    TUserDateTimes(const TUserDateTimes&) = delete;
+    TUserDateTimes& operator=(const TUserDateTimes&) = delete;
+    std::string Text(TDateTime value) const;
+
+private:
+    void* locale_ = nullptr;  // a locale_t; none for ISO 8601
+};

@@ -3,6 +3,8 @@
 #include "core/BoxView.h"
 #include "core/MailRunFixture.h"
 
+#include <regex>
+
 namespace {
 
 TEST_F(TMailRunTest, ScanClassifiesAndProcessLeavesExactlyTheWantedMail) {
@@ -89,6 +91,17 @@ TEST_F(TMailRunTest, LogOfAnIdentityWithoutAccountsAndOfAnEmptyMailbox) {
                                         "Status Information | Ok", "Message Size Listing | Ok", "Logout", "",
                                         "Done"}));
     EXPECT_TRUE(dm.cdsInBox.IsEmpty());
+}
+
+TEST_F(TMailRunTest, EachMessageIsLoggedWithItsNumberAndSize) {
+    TTestMailbox two({Message("a@b.test", "one"), Message("a@b.test", "two")});
+    AddAccount("Two", "POP3", two);
+    commands->ReceiveIdentityMailExecute();
+    const std::regex line(R"(Retrieving message #(\d+) \((\d+)b size\) \| Ok)");
+    std::vector<std::string> numbers;
+    for (const std::string& text : LogTexts())
+        if (std::smatch m; std::regex_match(text, m, line) && std::stoll(m[2].str()) > 100) numbers.push_back(m[1].str());
+    EXPECT_EQ(numbers, (std::vector<std::string>{"1", "2"}));
 }
 
 TEST_F(TMailRunTest, StopDuringTheFirstAccountSkipsTheSecond) {

@@ -158,6 +158,9 @@ TEST_F(UserDateTimeTextTest, IsoWithoutALanguageElseTheLocaleFormat) {
         TEnvironmentScope env({{"LC_ALL", c.all}, {"LC_TIME", c.time}, {"LANG", c.lang}});
         EXPECT_EQ(UserDateTimeText(morning), c.expected.first) << (c.lang ? c.lang : "-");
         EXPECT_EQ(UserDateTimeText(midnight), c.expected.second) << (c.lang ? c.lang : "-");
+        const TUserDateTimes list;
+        EXPECT_EQ(list.Text(morning), c.expected.first) << (c.lang ? c.lang : "-");
+        EXPECT_EQ(list.Text(midnight), c.expected.second) << (c.lang ? c.lang : "-");
     }
 }
 
