@@ -15,6 +15,10 @@
 #include <stdexcept>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 using namespace regex_internal;
 
 TRegexError::TRegexError(int code, const std::string& message, int position)
@@ -35,6 +39,23 @@ struct TEntry {
 };
 
 constexpr int kSlots = 2 * (TRegex::kMaxGroups + 1);
+
+// The first place from at on (below n) where b0 or b1 stands, or n: one
+// pass for the two letter cases of a byte, or for both line-end bytes,
+// without a call for the short runs that header lines are.
+std::int32_t FindEither(const unsigned char* s, std::int32_t at, std::int32_t n, unsigned char b0, unsigned char b1) {
+#ifdef __SSE2__
+    const __m128i v0 = _mm_set1_epi8(static_cast<char>(b0)), v1 = _mm_set1_epi8(static_cast<char>(b1));
+    for (; at + 16 <= n; at += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, v0), _mm_cmpeq_epi8(chunk, v1)));
+        if (hits != 0) return at + std::countr_zero(static_cast<unsigned>(hits));
+    }
+#endif
+    for (; at < n; ++at)
+        if (s[at] == b0 || s[at] == b1) return at;
+    return n;
+}
 
 bool IsWordByte(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
@@ -165,13 +186,7 @@ std::int32_t HeaderFieldEnd(const TProgram& prog, const unsigned char* s, std::i
         const unsigned char c = s[start + k];
         if ((prog.fieldFolded ? prog.fold[c] : c) != static_cast<unsigned char>(name[k])) return -1;
     }
-    auto restOfLine = [&](std::int32_t p) {
-        const auto find = [&](unsigned char c, std::int32_t end) {
-            const void* hit = p < end ? std::memchr(s + p, c, static_cast<std::size_t>(end - p)) : nullptr;
-            return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : end;
-        };
-        return find('\n', find('\r', n));
-    };
+    auto restOfLine = [&](std::int32_t p) { return FindEither(s, p, n, '\r', '\n'); };
     auto isSpace = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
     int ignored[8];
     int* const g = caps ? caps : ignored;
@@ -206,17 +221,11 @@ bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
 bool TRegex::TImpl::Holds(const std::string& literal, bool folded, std::int32_t from) const {
     const std::int32_t len = static_cast<std::int32_t>(literal.size());
     if (from + len > n) return false;
-    const auto nextOf = [&](unsigned char b, std::int32_t at) {
-        const void* hit = at < n ? std::memchr(s + at, b, n - at) : nullptr;
-        return hit ? static_cast<std::int32_t>(static_cast<const unsigned char*>(hit) - s) : n;
-    };
-    // Candidates are the places of the literal's rarest byte; the literal
-    // would begin anchor bytes before.
+    // Candidates are the places of the literal's rarest byte (in either
+    // case); the literal would begin anchor bytes before.
     const std::int32_t anchor = prog.requiredAnchor;
     const unsigned char b0 = prog.requiredStarts[0], b1 = prog.requiredStarts[1];
-    std::int32_t next0 = nextOf(b0, from + anchor), next1 = b1 == b0 ? n : nextOf(b1, from + anchor);
-    for (;;) {
-        const std::int32_t at = std::min(next0, next1);
+    for (std::int32_t at = FindEither(s, from + anchor, n, b0, b1);; at = FindEither(s, at + 1, n, b0, b1)) {
         const std::int32_t start = at - anchor;
         if (start + len > n) return false;
         std::int32_t k = 0;
@@ -225,8 +234,6 @@ bool TRegex::TImpl::Holds(const std::string& literal, bool folded, std::int32_t 
         else
             while (k < len && s[start + k] == static_cast<unsigned char>(literal[k])) ++k;
         if (k == len) return true;
-        if (next0 == at) next0 = nextOf(b0, at + 1);
-        if (next1 == at) next1 = nextOf(b1, at + 1);
     }
 }
 
