@@ -551,16 +551,25 @@ void TLineStarts::Assign(std::string_view subject) {
         const void* hit = from < end ? std::memchr(from, c, static_cast<std::size_t>(end - from)) : nullptr;
         return hit ? static_cast<const char*>(hit) : end;
     };
-    // A CR without its LF is rare in mail; only then are both line ends merged.
+    // Mostly every CR is that of a CR LF: the line starts are then those
+    // after each LF, found in one pass over both bytes.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(begin);
+    const auto n = static_cast<std::int32_t>(subject.size());
     bool loneCr = false;
-    for (const char* cr = next(begin, '\r'); cr < end && !loneCr; cr = next(cr + 1, '\r'))
-        loneCr = cr + 1 == end || cr[1] != '\n';
+    for (std::int32_t p = FindEither(bytes, 0, n, '\r', '\n'); p < n && !loneCr;
+         p = FindEither(bytes, p + 1, n, '\r', '\n')) {
+        if (bytes[p] == '\n')
+            starts_.push_back(p + 1);
+        else
+            loneCr = p + 1 == n || bytes[p + 1] != '\n';
+    }
+    if (!loneCr) return;
+    // A CR without its LF is rare in mail; only then are both line ends merged.
+    starts_.resize(1);
     for (const char* at = begin; at < end;) {
         const char* lf = next(at, '\n');
-        if (loneCr) {
-            for (const char* cr = next(at, '\r'); cr < lf; cr = next(cr + 1, '\r'))
-                if (cr + 1 == end || cr[1] != '\n') starts_.push_back(static_cast<std::int32_t>(cr + 1 - begin));
-        }
+        for (const char* cr = next(at, '\r'); cr < lf; cr = next(cr + 1, '\r'))
+            if (cr + 1 == end || cr[1] != '\n') starts_.push_back(static_cast<std::int32_t>(cr + 1 - begin));
         if (lf == end) break;
         starts_.push_back(static_cast<std::int32_t>(lf + 1 - begin));
         at = lf + 1;

@@ -148,6 +148,23 @@ TEST(RegexTest, FieldPatternTakesContinuationLines) {
 // at the end changes no match but takes the general matcher, so the two must
 // agree on every match and group of random headers, line breaks of every kind
 // and blank continuation lines included.
+// Lines begin after an LF, and after a CR only where no LF follows it.
+TEST(RegexTest, LineStartsFollowEveryKindOfLineEnd) {
+    const struct {
+        const char* subject;
+        std::vector<std::int32_t> starts;
+    } cases[] = {
+        {"", {0}},
+        {"a\r\nb", {0, 3}},
+        {"a\nb\r\n", {0, 2, 5}},
+        {"a\rb\r\nc", {0, 2, 5}},
+        {"\r", {0, 1}},
+        {"x\r\n\r\n", {0, 3, 5}},
+        {"\n\r\r\n", {0, 1, 3, 5}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TLineStarts(c.subject).Positions(), c.starts) << c.subject;
+}
+
 TEST(RegexTest, HeaderFieldScanAgreesWithTheGeneralMatcher) {
     const char* const names[] = {"^Subject:", "^To: ", "^ X-Sieve:"};
     const char* const modifiers[] = {"mgi-r-s", "mg-i-r-s"};
