@@ -60,12 +60,27 @@ void UnfoldHeaderLineInto(const std::vector<std::string>& lines, std::size_t& in
     }
 }
 
-void TMailHeader::Reset() { *this = TMailHeader(); }
+std::vector<std::string> TOtherLines::List() const {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < size(); ++i) lines.emplace_back((*this)[i]);
+    return lines;
+}
+
+// Member by member, so that the room of the kept lines serves the next header.
+void TMailHeader::Reset() {
+    FromText.clear();
+    FromAddress.clear();
+    ToItems.clear();
+    CcItems.clear();
+    SubjectText.clear();
+    OrganizationText.clear();
+    DateValue = 0;
+    OtherLines.clear();
+}
 
 void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
     const TCharset charset = SystemCharset();
     std::size_t index = 0;
-    OtherLines.reserve(lines.size());
     // One buffer for every folded line; a line without continuation is read
     // where it is. The fields read here need no copy.
     std::string unfolded;
@@ -94,12 +109,13 @@ void TMailHeader::ParseLines(const std::vector<std::string>& lines) {
         else if (BeginsWithIgnoringCase(line, "DATE:"))
             DateValue = ParseMailDate(TextAfterView(line, ":"));
         else
-            OtherLines.emplace_back(line);
+            OtherLines.push_back(line);
     }
 }
 
 std::string TMailHeader::CustomValue(std::string_view name) const {
-    for (const std::string& line : OtherLines) {
+    for (std::size_t i = 0; i < OtherLines.size(); ++i) {
+        const std::string_view line = OtherLines[i];
         if (line.compare(0, name.size(), name) != 0) continue;
         // "X-Tarnwick" must not answer for "X-Tarnwick-Version".
         std::size_t after = name.size();

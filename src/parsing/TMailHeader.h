@@ -5,7 +5,33 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+// The header lines a parse keeps as they are, in one buffer: a scan parses
+// thousands of headers of a dozen such lines each.
+class TOtherLines {
+public:
+    void push_back(std::string_view line) {
+        spans_.emplace_back(text_.size(), line.size());
+        text_ += line;
+    }
+    void clear() {
+        text_.clear();
+        spans_.clear();
+    }
+    bool empty() const { return spans_.empty(); }
+    std::size_t size() const { return spans_.size(); }
+    std::string_view operator[](std::size_t i) const {
+        return std::string_view(text_).substr(spans_[i].first, spans_[i].second);
+    }
+    // The lines as strings of their own.
+    std::vector<std::string> List() const;
+
+private:
+    std::string text_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset, length
+};
 
 // The values the program takes from a message header, decoded into the
 // program's code page.
@@ -20,7 +46,7 @@ public:
     std::string SubjectText;
     std::string OrganizationText;
     TDateTime DateValue = 0;  // local time; 0 without a Date line
-    std::vector<std::string> OtherLines;  // unfolded, not decoded
+    TOtherLines OtherLines;  // unfolded, not decoded
 
     // Reads header lines up to the first empty one. An invalid Date line throws
     // TConvertError; what was read before it stays.

@@ -49,7 +49,7 @@ TEST_F(MailHeaderTest, ParsesTheKnownLinesAndKeepsTheOthers) {
     EXPECT_EQ(h.OrganizationText, "Example Ltd.");
     const TDateTimeParts date = DecodeDateTime(h.DateValue);
     EXPECT_EQ((std::vector<int>{date.year, date.month, date.day, date.hour}), (std::vector<int>{2003, 6, 3, 9}));
-    EXPECT_EQ(h.OtherLines, (Lines{"Return-Path: <bounce@example.com>", "X-Tarnwick: Filtered", "no colon here"}));
+    EXPECT_EQ(h.OtherLines.List(), (Lines{"Return-Path: <bounce@example.com>", "X-Tarnwick: Filtered", "no colon here"}));
 
     message.Reset();
     EXPECT_TRUE(message.RawLines.empty());
@@ -57,6 +57,12 @@ TEST_F(MailHeaderTest, ParsesTheKnownLinesAndKeepsTheOthers) {
     EXPECT_TRUE(message.HeaderInfo.FromAddress.empty());
     EXPECT_TRUE(message.HeaderInfo.OtherLines.empty());
     EXPECT_EQ(message.HeaderInfo.DateValue, 0);
+    // Nothing of one header may pass to the next.
+    EXPECT_TRUE(message.HeaderInfo.SubjectText.empty());
+    EXPECT_TRUE(message.HeaderInfo.OrganizationText.empty());
+    EXPECT_TRUE(message.HeaderInfo.ToItems.empty());
+    EXPECT_TRUE(message.HeaderInfo.CcItems.empty());
+    EXPECT_EQ(message.HeaderInfo.CustomValue("X-Tarnwick"), "");
 }
 
 // A spammer may write a friend's address into an encoded display name: the
