@@ -69,14 +69,25 @@ std::string TImapClient::CollectReply() {
     if (!awaiting_) return {};
     awaiting_ = false;
     ReadTaggedReply();
-    std::string rest = TextAfter(ResultString, " ");
-    return ResultString.find(' ') == std::string::npos ? std::string() : UpperAscii(TextBefore(rest, " "));
+    return StatusWord();
+}
+
+std::string TImapClient::StatusWord() const {
+    if (ResultString.find(' ') == std::string::npos) return {};
+    return UpperAscii(TextBefore(TextAfter(ResultString, " "), " "));
+}
+
+// The stream cannot be followed further: the rest of a reply that never ended
+// may still come, literals and all, and would be read as the next command's
+// answer.
+void TImapClient::BreakOff() {
+    socket_->Disconnect();
+    awaiting_ = false;
 }
 
 // The next line of the reply on its way: one put back first. Broken when
-// the connection broke (it is then closed: the rest of a reply that never
-// ended may still come, literals and all, and would be read as the next
-// command's answer); End at the tagged line, which is then in ResultString.
+// the connection broke (it is then closed, and the reply has no status);
+// End at the tagged line, which is then in ResultString.
 TImapClient::TRead TImapClient::ReadReplyLine(std::string& line) {
     if (putBack_) {
         line = std::move(*putBack_);
@@ -85,8 +96,8 @@ TImapClient::TRead TImapClient::ReadReplyLine(std::string& line) {
     }
     line = socket_->ReceiveLine(Timeout);
     if (socket_->LastError != 0) {
-        socket_->Disconnect();
-        awaiting_ = false;
+        BreakOff();
+        ResultString.clear();
         return TRead::Broken;
     }
     if (line.size() >= replyTag_.size() && line.compare(0, replyTag_.size(), replyTag_) == 0) {
@@ -110,8 +121,7 @@ bool TImapClient::ReadLiteral(const std::string& line, std::optional<std::string
     const long long length =
         open == std::string::npos ? -1 : ParseDecimal(std::string_view(line).substr(open + 1, line.size() - open - 2), -1);
     if (length > MaxLiteralBytes || (length > 0 && replyBytes_ + length > MaxReplyBytes)) {
-        socket_->Disconnect();
-        awaiting_ = false;
+        BreakOff();
         return false;
     }
     if (length < 0) return true;
@@ -119,8 +129,7 @@ bool TImapClient::ReadLiteral(const std::string& line, std::optional<std::string
     socket_->ReceiveExact(*literal, static_cast<std::size_t>(length), Timeout);
     replyBytes_ += literal->size();
     if (socket_->LastError != 0) {
-        socket_->Disconnect();
-        awaiting_ = false;
+        BreakOff();
         return false;
     }
     return true;
@@ -128,8 +137,7 @@ bool TImapClient::ReadLiteral(const std::string& line, std::optional<std::string
 
 bool TImapClient::WithinReplyLimit() {
     if (replyBytes_ <= MaxReplyBytes) return true;
-    socket_->Disconnect();
-    awaiting_ = false;
+    BreakOff();
     return false;
 }
 
@@ -452,19 +460,13 @@ bool TImapClient::RequestHeaders(int first, int last) {
 
 bool TImapClient::CollectHeaders(std::map<long long, std::vector<std::string>>& headers) {
     headers.clear();
-    const bool ok = CollectReply() == "OK";
-    long long lastUid = 0;
-    for (std::size_t i = 0; i + 1 < FullResult.size(); ++i) {
-        if (!IsFetchWithLiteral(FullResult[i])) continue;
-        // A header without its UID cannot be tied to a message: it is left out.
-        lastUid = ItemUid(FullResult, i);
-        if (lastUid > 0) headers[lastUid] = SplitLines(FullResult[i + 1]);
-        ++i;
-    }
-    // A reply that broke off may have cut the last header short; on its own
-    // that message's fetch would have failed, so it is not taken.
-    if (ResultString.empty() && lastUid > 0) headers.erase(lastUid);
-    return ok;
+    if (!awaiting_) return false;
+    long long number = 0, uid = 0;
+    std::string literal;
+    // Only whole items come: a header that a broken reply cut short is not taken.
+    while (NextLiteralItem(number, uid, literal))
+        if (uid > 0) headers[uid] = SplitLines(literal);  // without its UID it cannot be tied to a message
+    return StatusWord() == "OK";
 }
 
 bool TImapClient::UidFetchMessage(long long uid, std::vector<std::string>& lines) {

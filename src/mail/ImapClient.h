@@ -105,6 +105,9 @@ private:
     bool RefuseForSecurity(const std::string& problem);
     // CAPABILITY into Capabilities; false for a server without IMAP4rev1.
     bool ReadCapabilities();
+    // The status word of the tagged line in ResultString, empty when none.
+    std::string StatusWord() const;
+    void BreakOff();
     enum class TRead { Line, End, Broken };
     TRead ReadReplyLine(std::string& line);
     bool ReadLiteral(const std::string& line, std::optional<std::string>& literal);
