@@ -137,6 +137,13 @@ struct TFilter::TFieldText {
     // would cost more to read so than the searches it spares.
     bool bytesKnown = false;
     TTextBytes bytes;
+    // Made ready to be cut out of the header of this evaluation.
+    void Begin(std::uint64_t of) {
+        evaluation = of;
+        text.clear();
+        exhausted = false;
+        bytesKnown = false;
+    }
     bool MayMatch(TRegex& re) {
         constexpr std::size_t kShortText = 160;
         if (text.size() > kShortText) return true;
@@ -328,11 +335,9 @@ const std::string* TFilter::FieldText(int fieldRow, const std::string& header) {
             if (THeaderFieldScan::Serves(*ft.pattern, header)) {
                 ScanHeaderFields(header);
             } else {
-                ft.evaluation = evaluation_;
-                ft.text.clear();
+                ft.Begin(evaluation_);
                 ft.exhausted = !CollectInto(*ft.pattern, header, ft.text, headerLines_.get());
                 MakeFieldText(ft.text);
-                ft.bytesKnown = false;
             }
         }
         return ft.exhausted ? nullptr : &ft.text;
@@ -356,10 +361,7 @@ void TFilter::ScanHeaderFields(const std::string& header) {
         } catch (const TRegexError&) {
             continue;
         }
-        ft.evaluation = evaluation_;
-        ft.text.clear();
-        ft.exhausted = false;
-        ft.bytesKnown = false;
+        ft.Begin(evaluation_);
         scanPatterns_.push_back(ft.pattern);
         scanTexts_.push_back(&ft.text);
     }

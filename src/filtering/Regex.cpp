@@ -216,8 +216,8 @@ bool TRegex::TImpl::RunHeaderField(std::int32_t start) {
     return true;
 }
 
-// Whether the literal occurs in the subject from position from on. The
-// places of one of its bytes (in either case when folded) are found with memchr.
+// Whether the literal occurs in the subject from position from on. Only the
+// places of its rarest byte (in either case when folded) are tried.
 bool TRegex::TImpl::Holds(const std::string& literal, bool folded, std::int32_t from) const {
     const std::int32_t len = static_cast<std::int32_t>(literal.size());
     if (from + len > n) return false;
