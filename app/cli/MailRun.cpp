@@ -21,16 +21,7 @@ using TOutcome = TMailCommands::TRowOutcome;
 
 // Terminals speak UTF-8; the tables keep the program's code page. Whatever a
 // server or a table holds is printed without its control characters.
-std::string Out(const std::string& text) { return TerminalText(CodePageToUtf8(text)); }
-
-// The same, appended: text that is all printable ASCII goes as it is.
-void AppendOut(std::string& line, std::string_view text) {
-    const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-    if (plain && CodePageKeepsAscii())
-        line += text;
-    else
-        line += TerminalText(CodePageToUtf8(text));
-}
+std::string Out(std::string_view text) { return TerminalText(CodePageToUtf8(text)); }
 
 std::string_view TextOf(const TValue& value) {
     const std::string* text = std::get_if<std::string>(&value);
@@ -59,17 +50,14 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
         if (name == accountNames.end()) name = accountNames.emplace(account, AccountName(dm, account)).first;
         // A row is put together and written at once: a box may list thousands.
         std::string line = "  " + name->second;
-        line += '\t';
-        AppendOut(line, TextOf(box.Value("from")));
-        line += '\t';
-        AppendOut(line, TextOf(box.Value("subject")));
+        (line += '\t') += Out(TextOf(box.Value("from")));
+        (line += '\t') += Out(TextOf(box.Value("subject")));
         (line += '\t') += std::to_string(box.AsInteger("size"));
         line += '\t';
         if (!box.IsNull("date")) line += dates.Text(box.AsDateTime("date"));
         if (delBox) {
             (line += '\t') += ActionName(filters, box.AsInteger("idaction"));
-            line += '\t';
-            AppendOut(line, TextOf(box.Value("Prichina")));
+            (line += '\t') += Out(TextOf(box.Value("Prichina")));
         }
         line += '\n';
         std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));

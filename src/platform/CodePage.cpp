@@ -252,8 +252,6 @@ std::string Utf16ToCharset(std::u16string_view utf16, TSingleByteCharset charset
     return out;
 }
 
-bool CodePageKeepsAscii() { return KeepsAscii(CharsetOfCodePage(ProgramCodePage())); }
-
 std::string CodePageToUtf8(std::string_view text) { return CharsetToUtf8(text, CharsetOfCodePage(ProgramCodePage())); }
 std::string Utf8ToCodePage(std::string_view utf8) { return Utf8ToCharset(utf8, CharsetOfCodePage(ProgramCodePage())); }
 std::u16string CodePageToUtf16(std::string_view text) {

@@ -32,8 +32,6 @@ bool CodePageSameText(std::string_view a, std::string_view b);
 // undefined becomes U+FFFD; a character the code page lacks (and any invalid
 // UTF-8 or UTF-16 unit) becomes "_".
 std::string CodePageToUtf8(std::string_view text);  // the program's code page
-// Whether the program's code page writes ASCII as UTF-8 does.
-bool CodePageKeepsAscii();
 std::string Utf8ToCodePage(std::string_view utf8);
 std::u16string CodePageToUtf16(std::string_view text);
 std::string Utf16ToCodePage(std::u16string_view utf16);
