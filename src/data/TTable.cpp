@@ -887,17 +887,22 @@ void TTable::Broadcast(TChange change, TInterest reach) {
     }
     if (reach == TInterest::NewRowValues && newRowListeners_ == 0) return;
     if (listeners_.empty()) return;
-    ++notifying_;
-    try {
-        // Who subscribes meanwhile hears the next change.
-        const auto last = std::prev(listeners_.end());
-        for (auto it = listeners_.begin();; ++it) {
-            if (it->token != 0 && (reach == TInterest::Rows || it->interest == reach)) it->listener(*this, change);
-            if (it == last) break;
+    // Counts this notification while it runs, also when a listener throws;
+    // the outermost one drops the listeners that left meanwhile.
+    struct TNotifying {
+        TTable& table;
+        explicit TNotifying(TTable& t) : table(t) { ++table.notifying_; }
+        ~TNotifying() {
+            if (--table.notifying_ == 0)
+                std::erase_if(table.listeners_, [](const TSubscription& s) { return s.token == 0; });
         }
-    } catch (...) {
-        --notifying_;
-        throw;
+        TNotifying(const TNotifying&) = delete;
+        TNotifying& operator=(const TNotifying&) = delete;
+    } notifying(*this);
+    // Who subscribes meanwhile hears the next change.
+    const auto last = std::prev(listeners_.end());
+    for (auto it = listeners_.begin();; ++it) {
+        if (it->token != 0 && (reach == TInterest::Rows || it->interest == reach)) it->listener(*this, change);
+        if (it == last) break;
     }
-    if (--notifying_ == 0) std::erase_if(listeners_, [](const TSubscription& s) { return s.token == 0; });
 }
