@@ -680,6 +680,28 @@ TValue TTable::Lookup(std::string_view keyField, const TValue& key, std::string_
     return {};
 }
 
+bool TTable::AddToInteger(std::string_view keyField, const TValue& key, std::string_view field,
+                          std::int64_t amount) {
+    const int keyIndex = RequireField(keyField), index = RequireField(field);
+    const auto found = std::find_if(rows_.begin(), rows_.end(), [&](const std::unique_ptr<TRow>& row) {
+        return ValuesEqual(row->values[keyIndex], key, false);
+    });
+    if (found == rows_.end()) return false;
+    TRow& row = **found;
+    const auto add = [&](TValue& value) {
+        const std::int64_t* now = std::get_if<std::int64_t>(&value);
+        value = Coerce(fields_[index], (now ? *now : std::int64_t{0}) + amount);
+    };
+    add(row.values[index]);
+    if (state_ == TState::Edit && current_ == &row) add(buffer_[index]);
+    MarkDirty(row);
+    CalcRow(row);
+    const bool reorder = OrderOrVisibilityUses(index) || OrderOrVisibilityCalculated();
+    if (reorder) InvalidateView();
+    Notify(reorder ? TChange::Reset : TChange::Values);
+    return true;
+}
+
 TTable::TBookmark TTable::Bookmark() const {
     EnsureView();
     return current_ ? current_->key : 0;
@@ -812,6 +834,12 @@ bool TTable::OrderOrVisibilityCalculated() const {
         for (int field : indexes_[activeIndex_].fields)
             if (calculated(field)) return true;
     return (filtered_ && calculated(filterField_)) || (master_ && calculated(detailField_));
+}
+
+bool TTable::OrderOrVisibilityUses(int field) const {
+    if (activeIndex_ >= 0 && std::ranges::find(indexes_[activeIndex_].fields, field) != indexes_[activeIndex_].fields.end())
+        return true;
+    return (filtered_ && field == filterField_) || (master_ && field == detailField_);
 }
 
 bool TTable::OrderOrVisibilityChanged(const std::vector<TValue>& before, const std::vector<TValue>& after) const {

@@ -121,6 +121,11 @@ public:
     // --- search
     bool Locate(std::string_view field, const TValue& value, bool caseInsensitive = false);
     TValue Lookup(std::string_view keyField, const TValue& key, std::string_view resultField) const;
+    // Adds to an integer field of the first row, visible or not, whose keyField
+    // holds key, without moving the current row; a counter that must not
+    // disturb what the user looks at. Left for the next Save. The edit buffer
+    // of that row takes the addition too. False without such a row.
+    bool AddToInteger(std::string_view keyField, const TValue& key, std::string_view field, std::int64_t amount);
     TBookmark Bookmark() const;
     bool BookmarkValid(TBookmark bookmark) const;
     bool GotoBookmark(TBookmark bookmark);
@@ -186,6 +191,7 @@ private:
     void BeginQuiet();
     void EndQuiet();
     bool OrderOrVisibilityCalculated() const;
+    bool OrderOrVisibilityUses(int field) const;
     bool OrderOrVisibilityChanged(const std::vector<TValue>& before, const std::vector<TValue>& after) const;
     void MasterChanged();
     void CalcRow(TRow& row);

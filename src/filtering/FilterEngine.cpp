@@ -373,7 +373,6 @@ void TFilter::ScanHeaderFields(const std::string& header) {
 // ---------------------------------------------------------------- evaluation
 
 int TFilter::Evaluate(const std::string& header) {
-    TRowKeeper keep(dm_.cdsFilterCategory, dm_.cdsExpr);
     MatchedCategoryId = MatchedExpressionId = ActionId = -1;
     Reason.clear();
     RebuildCache();
@@ -478,21 +477,16 @@ bool TFilter::Catch(std::size_t row, int fieldRow) {
              expr.Content + "\"";
     ActionId = IsNull(action) ? -1 : static_cast<int>(std::get<std::int64_t>(action));
 
-    // The keeper of Evaluate brings the user's rows back afterwards.
-    if (categories.Locate("id", TValue{plan.categoryId})) {
-        CountHit(categories);
-        if (expressions.Locate("id", TValue{plan.expressionId})) CountHit(expressions);
+    // Counted where the rows lie: the user's current category and expression stay.
+    if (categories.AddToInteger("id", TValue{plan.categoryId}, "Hits", 1)) {
+        SaveHits(categories);
+        if (expressions.AddToInteger("id", TValue{plan.expressionId}, "Hits", 1)) SaveHits(expressions);
     }
     return true;
 }
 
-void TFilter::CountHit(TTable& table) {
-    table.Edit();
-    table.SetValue("Hits", table.AsInteger("Hits") + 1);
-    if (dm_.HitCountBatchOpen())
-        table.PostWithoutSaving();
-    else
-        table.Post();
+void TFilter::SaveHits(TTable& table) {
+    if (!dm_.HitCountBatchOpen() && !table.Save()) throw TTableError(table.LastError());
 }
 
 // ---------------------------------------------------------------- case match

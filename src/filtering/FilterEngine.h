@@ -154,7 +154,7 @@ private:
 
     int EvaluateRows(const std::string& header);
     bool Catch(std::size_t row, int fieldRow);
-    void CountHit(TTable& table);
+    void SaveHits(TTable& table);
     void RefreshRules();
     const TRuleRow* FindRule(std::int64_t id) const;
     void Prepare(std::size_t row);

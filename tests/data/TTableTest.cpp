@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -240,6 +241,83 @@ TEST(TTableTest, AnEditedRowMovesOnlyWhenItsPlaceDependsOnWhatChanged) {
     std::vector<std::int64_t> order;
     for (c.First(); !c.Eof(); c.Next()) order.push_back(c.AsInteger("n"));
     EXPECT_EQ(order, (std::vector<std::int64_t>{9, 3, 2}));
+}
+
+// A counter added where its row lies leaves the user's current row alone,
+// wherever the row is and whatever the view shows.
+TEST(TTableTest, AddingToACounterKeepsTheCurrentRow) {
+    TTable t("people", {TFieldDef("id", TFieldType::AutoInc), TFieldDef("name", TFieldType::String, 10),
+                        TFieldDef("age", TFieldType::Integer), TFieldDef("group", TFieldType::Integer),
+                        TFieldDef("hits", TFieldType::Integer)});
+    for (auto [name, age, group] : {std::tuple{"ann", 30, 5}, {"bob", 20, 5}, {"cid", 40, 6}}) {
+        t.Append();
+        t.SetValue("name", std::string(name));
+        t.SetValue("age", std::int64_t{age});
+        t.SetValue("group", std::int64_t{group});
+        ASSERT_TRUE(t.Post());
+    }
+    t.AddIndex("age_asc", "age");
+    t.SetIndexName("age_asc");
+    t.SetFilter("group=5");
+    t.SetFiltered(true);
+    ASSERT_TRUE(t.Locate("name", std::string("ann")));
+    std::vector<TTable::TChange> seen;
+    t.Subscribe([&](TTable&, TTable::TChange c) { seen.push_back(c); });
+    const auto valueOf = [&](const std::string& name, const char* field) {
+        TTable::TBookmark here = t.Bookmark();
+        t.SetFiltered(false);
+        const std::int64_t found = t.Locate("name", name) ? t.AsInteger(field) : -1;
+        t.SetFiltered(true);
+        t.GotoBookmark(here);
+        return found;
+    };
+    using V = std::vector<std::string>;
+    struct TCase {
+        const char* name;
+        const char* field;
+        std::int64_t amount;
+        TTable::TChange heard;
+        V shown;
+    };
+    const TCase cases[] = {
+        {"bob", "hits", 1, TTable::TChange::Values, {"bob", "ann"}},
+        {"cid", "hits", 2, TTable::TChange::Values, {"bob", "ann"}},   // hidden by the filter
+        {"bob", "age", 15, TTable::TChange::Reset, {"ann", "bob"}},    // moves under the index
+        {"cid", "group", -1, TTable::TChange::Reset, {"ann", "bob", "cid"}},  // comes into view
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.field);
+        const std::int64_t before = valueOf(c.name, c.field);
+        seen.clear();
+        EXPECT_TRUE(t.AddToInteger("name", std::string(c.name), c.field, c.amount));
+        EXPECT_EQ(seen, std::vector<TTable::TChange>{c.heard});
+        EXPECT_EQ(t.AsString("name"), "ann");
+        EXPECT_EQ(valueOf(c.name, c.field), before + c.amount);
+        EXPECT_EQ(Names(t), c.shown);
+        ASSERT_TRUE(t.Locate("name", std::string("ann")));
+    }
+    seen.clear();
+    EXPECT_FALSE(t.AddToInteger("name", std::string("dan"), "hits", 1));
+    EXPECT_TRUE(seen.empty());
+
+    // A row being edited keeps the addition when its edit is posted, and when it is cancelled.
+    for (const bool post : {true, false}) {
+        ASSERT_TRUE(t.Locate("name", std::string("bob")));
+        const std::int64_t before = t.AsInteger("hits");
+        t.Edit();
+        t.SetValue("name", std::string(post ? "bobby" : "bob"));
+        ASSERT_TRUE(t.AddToInteger("id", std::int64_t{2}, "hits", 1));
+        EXPECT_EQ(t.AsInteger("hits"), before + 1);
+        if (post) ASSERT_TRUE(t.Post());
+        else t.Cancel();
+        EXPECT_EQ(t.AsInteger("hits"), before + 1);
+        EXPECT_EQ(t.AsString("name"), post ? "bobby" : "bob");
+        if (post) {
+            t.Edit();
+            t.SetValue("name", std::string("bob"));
+            ASSERT_TRUE(t.Post());
+        }
+    }
 }
 
 TEST(TTableTest, FilterExpressionHidesOtherRows) {
