@@ -86,15 +86,20 @@ TTable::~TTable() {
 // ---------------------------------------------------------------- fields
 
 int TTable::FieldIndex(std::string_view field) const {
-    // Callers name fields with the same literals over and over: the index
-    // last found for a name at this address is tried first, and checked.
+    // Callers name fields with the same literals over and over: the indexes
+    // last found for names at this address are tried first, and checked. Two
+    // ways a set, so that two names that share a set do not push each other out.
     const std::uint64_t address = reinterpret_cast<std::uintptr_t>(field.data());
-    TFieldHint& hint = fieldHints_[(address * 0x9E3779B97F4A7C15u) >> 58];
-    if (hint.name == field.data() && hint.index < fields_.size() && fields_[hint.index].name == field)
-        return static_cast<int>(hint.index);
+    TFieldHint* set = &fieldHints_[((address * 0x9E3779B97F4A7C15u) >> 59) * 2];
+    for (int way = 0; way < 2; ++way) {
+        const TFieldHint& hint = set[way];
+        if (hint.name == field.data() && hint.index < fields_.size() && fields_[hint.index].name == field)
+            return static_cast<int>(hint.index);
+    }
     for (size_t i = 0; i < fields_.size(); ++i)
         if (fields_[i].name == field) {
-            hint = {field.data(), i};
+            set[1] = set[0];
+            set[0] = {field.data(), i};
             return static_cast<int>(i);
         }
     return -1;

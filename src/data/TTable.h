@@ -219,7 +219,7 @@ private:
         const char* name = nullptr;
         std::size_t index = 0;
     };
-    mutable std::array<TFieldHint, 64> fieldHints_{};  // by a hash of the name's address
+    mutable std::array<TFieldHint, 64> fieldHints_{};  // sets of two, by a hash of the name's address
     mutable bool viewValid_ = false;
     mutable int position_ = -1;
     bool eof_ = true, bof_ = true;
