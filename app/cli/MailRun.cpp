@@ -9,6 +9,7 @@
 #include "platform/Locale.h"
 
 #include <algorithm>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <utility>
@@ -40,28 +41,60 @@ std::string ActionName(TFilterDM& filters, std::int64_t id) {
     return IsNull(name) ? std::to_string(id) : Out(std::get<std::string>(name));
 }
 
+// Where a box keeps what its listing shows, looked up once for all its rows.
+struct TBoxColumns {
+    int account, from, subject, size, date, action, reason;
+    explicit TBoxColumns(const TTable& box)
+        : account(box.FieldIndex("idaccount")), from(box.FieldIndex("from")), subject(box.FieldIndex("subject")),
+          size(box.FieldIndex("size")), date(box.FieldIndex("date")), action(box.FieldIndex("idaction")),
+          reason(box.FieldIndex("Prichina")) {}
+};
+
+std::int64_t IntegerOf(const TValue& value) {
+    const std::int64_t* number = std::get_if<std::int64_t>(&value);
+    return number ? *number : 0;
+}
+
+// Names of the few accounts or actions that thousands of rows name.
+class TNames {
+public:
+    explicit TNames(std::function<std::string(std::int64_t)> name) : name_(std::move(name)) {}
+    const std::string& Of(std::int64_t id) {
+        auto found = names_.find(id);
+        if (found == names_.end()) found = names_.emplace(id, name_(id)).first;
+        return found->second;
+    }
+
+private:
+    std::function<std::string(std::int64_t)> name_;
+    std::map<std::int64_t, std::string> names_;
+};
+
 void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool delBox) {
     std::cout << title << " (" << box.RecordCount() << ")\n";
-    std::map<std::int64_t, std::string> accountNames;  // a few accounts, thousands of rows
+    const TBoxColumns columns(box);
+    TNames accounts([&dm](std::int64_t id) { return AccountName(dm, id); });
+    TNames actions([&filters](std::int64_t id) { return ActionName(filters, id); });
     const TUserDateTimes dates;
+    // Rows are put together in one text and written in large pieces: a box may list thousands.
+    std::string text;
     for (box.First(); !box.Eof(); box.Next()) {
-        const std::int64_t account = box.AsInteger("idaccount");
-        auto name = accountNames.find(account);
-        if (name == accountNames.end()) name = accountNames.emplace(account, AccountName(dm, account)).first;
-        // A row is put together and written at once: a box may list thousands.
-        std::string line = "  " + name->second;
-        (line += '\t') += Out(TextOf(box.Value("from")));
-        (line += '\t') += Out(TextOf(box.Value("subject")));
-        (line += '\t') += std::to_string(box.AsInteger("size"));
-        line += '\t';
-        if (!box.IsNull("date")) line += dates.Text(box.AsDateTime("date"));
+        ((text += "  ") += accounts.Of(IntegerOf(box.Value(columns.account)))) += '\t';
+        (text += Out(TextOf(box.Value(columns.from)))) += '\t';
+        (text += Out(TextOf(box.Value(columns.subject)))) += '\t';
+        (text += std::to_string(IntegerOf(box.Value(columns.size)))) += '\t';
+        if (const double* date = std::get_if<double>(&box.Value(columns.date))) text += dates.Text(*date);
         if (delBox) {
-            (line += '\t') += ActionName(filters, box.AsInteger("idaction"));
-            (line += '\t') += Out(TextOf(box.Value("Prichina")));
+            ((text += '\t') += actions.Of(IntegerOf(box.Value(columns.action)))) += '\t';
+            text += Out(TextOf(box.Value(columns.reason)));
         }
-        line += '\n';
-        std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
+        text += '\n';
+        if (text.size() >= 64 * 1024) {
+            std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+        }
     }
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 void PrintLog(const TDM& dm) {
