@@ -124,6 +124,9 @@ void TTable::SetColumnOrder(const std::vector<std::string>& names) {
 
 void TTable::SetFileName(std::string fileName) {
     file_.reset();
+    // Rows of a table without a file were never marked; they belong in the new file.
+    if (fileName_.empty())
+        for (const auto& row : rows_) dirty_.insert(row->key);
     fileName_ = std::move(fileName);
 }
 
@@ -172,7 +175,6 @@ TLoadResult TTable::Load() {
             if (auto id = std::get_if<std::int64_t>(&row->values[autoIncField_]))
                 nextAutoInc_ = std::max(nextAutoInc_, *id + 1);
         nextKey_ = std::max(nextKey_, row->key + 1);
-        byKey_[row->key] = row.get();
         rows_.push_back(std::move(row));
     }
     for (auto& row : rows_) CalcRow(*row);
@@ -210,7 +212,7 @@ bool TTable::Save() {
     std::vector<TStoredRow> changed;
     changed.reserve(dirty_.size());
     for (TBookmark key : dirty_) {
-        const TRow* row = byKey_.at(key);
+        const TRow* row = RowOfKey(key);
         TStoredRow stored{key, {}};
         stored.values.reserve(storedFields.size());
         for (int f : storedFields) stored.values.push_back(row->values[f]);
@@ -222,7 +224,7 @@ bool TTable::Save() {
         lastError_ = file_->LastError();
         return false;
     }
-    for (TBookmark key : dirty_) byKey_.at(key)->persisted = true;
+    for (TBookmark key : dirty_) RowOfKey(key)->persisted = true;
     dirty_.clear();
     deleted_.clear();
     dirtyCounter_ = false;
@@ -235,7 +237,19 @@ void TTable::Close() {
     file_.reset();
 }
 
-void TTable::MarkDirty(TRow& row) { dirty_.insert(row.key); }
+// A table without a file has nowhere to save its rows: a box of thousands of
+// messages need not remember them.
+void TTable::MarkDirty(TRow& row) {
+    if (!fileName_.empty()) dirty_.insert(row.key);
+}
+
+// Rows stand in the order of their keys: the file gives them so, and a new
+// row takes a key above all others.
+TTable::TRow* TTable::RowOfKey(TBookmark key) const {
+    const auto at = std::lower_bound(rows_.begin(), rows_.end(), key,
+                                     [](const std::unique_ptr<TRow>& row, TBookmark k) { return row->key < k; });
+    return at != rows_.end() && (*at)->key == key ? at->get() : nullptr;
+}
 
 // ---------------------------------------------------------------- view
 
@@ -587,7 +601,6 @@ bool TTable::PostRow(bool save) {
         }
         added->values = std::move(buffer_);
         row = added.get();
-        byKey_[row->key] = row;
         rows_.push_back(std::move(added));
         ++layout_;
     } else {
@@ -633,7 +646,6 @@ void TTable::Delete() {
     TRow* row = current_;
     if (row->persisted) deleted_.push_back(row->key);
     dirty_.erase(row->key);
-    byKey_.erase(row->key);
     current_ = nullptr;
     std::erase_if(rows_, [row](const std::unique_ptr<TRow>& r) { return r.get() == row; });
     InvalidateView();
@@ -647,7 +659,6 @@ void TTable::EmptyTable() {
     for (const auto& row : rows_)
         if (row->persisted) deleted_.push_back(row->key);
     rows_.clear();
-    byKey_.clear();
     dirty_.clear();
     current_ = nullptr;
     InvalidateView();
@@ -712,21 +723,21 @@ TTable::TBookmark TTable::Bookmark() const {
     return current_ ? current_->key : 0;
 }
 
-bool TTable::BookmarkValid(TBookmark bookmark) const { return byKey_.count(bookmark) != 0; }
+bool TTable::BookmarkValid(TBookmark bookmark) const { return RowOfKey(bookmark) != nullptr; }
 
 bool TTable::GotoBookmark(TBookmark bookmark) {
-    const auto found = byKey_.find(bookmark);
-    if (found == byKey_.end() || !RowVisible(*found->second)) return false;
+    TRow* const found = RowOfKey(bookmark);
+    if (!found || !RowVisible(*found)) return false;
     if (state_ != TState::Browse && !Post()) return false;
     EnsureView();
     // A visible row is in a valid view: its place is looked up, the view
     // is not built again (keepers of the current row go back and forth).
-    const auto at = std::find(view_.begin(), view_.end(), found->second);
+    const auto at = std::find(view_.begin(), view_.end(), found);
     if (at != view_.end()) {
         current_ = *at;
         position_ = static_cast<int>(at - view_.begin());
     } else {
-        current_ = found->second;
+        current_ = found;
         viewValid_ = false;
         EnsureView();
     }

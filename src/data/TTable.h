@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -196,6 +195,7 @@ private:
     void MasterChanged();
     void CalcRow(TRow& row);
     void MarkDirty(TRow& row);
+    TRow* RowOfKey(TBookmark key) const;
     std::vector<TStoredField> StoredLayout() const;
     static bool ValuesEqual(const TValue& a, const TValue& b, bool caseInsensitive);
 
@@ -204,7 +204,6 @@ private:
     std::vector<int> columns_;
 
     std::vector<std::unique_ptr<TRow>> rows_;
-    std::unordered_map<TBookmark, TRow*> byKey_;
     TBookmark nextKey_ = 1;
     std::int64_t nextAutoInc_ = 1;
     int autoIncField_ = -1;

@@ -652,6 +652,19 @@ TEST_F(TTableFileBacked, EveryPostIsOnDiskAtOnce) {
     }
 }
 
+// Rows gathered before the table had a file are written with its first save.
+TEST_F(TTableFileBacked, RowsFromBeforeTheFileAreSavedInIt) {
+    TTable t("people", PeopleFields());
+    AddPerson(t, "ann", 30);
+    AddPerson(t, "bob", 20);
+    AddPerson(t, "cid", 40);
+    ASSERT_TRUE(t.Locate("name", std::string("bob")));
+    t.Delete();
+    t.SetFileName("people.dat");
+    ASSERT_TRUE(t.Save()) << t.LastError();
+    EXPECT_EQ(Names(*Open()), (std::vector<std::string>{"ann", "cid"}));
+}
+
 TEST_F(TTableFileBacked, DeletionReachesTheFileWithTheNextPostOrAtClose) {
     {
         auto t = Open();
