@@ -33,8 +33,23 @@ long long LeadingNumber(const std::string& text) {
 }  // namespace
 
 // What one scan keeps from message to message.
+// Where a box keeps what a scan writes into each row, looked up once for the scan.
+struct TBoxColumns {
+    int size, from, attachment, subject, to, date, organization, idaccount, messagenum, header, uid, fromaddress,
+        idaction, reason;
+    explicit TBoxColumns(const TTable& box)
+        : size(box.FieldIndex("size")), from(box.FieldIndex("from")), attachment(box.FieldIndex("attachment")),
+          subject(box.FieldIndex("subject")), to(box.FieldIndex("to")), date(box.FieldIndex("date")),
+          organization(box.FieldIndex("organization")), idaccount(box.FieldIndex("idaccount")),
+          messagenum(box.FieldIndex("messagenum")), header(box.FieldIndex("header")), uid(box.FieldIndex("uid")),
+          fromaddress(box.FieldIndex("fromaddress")), idaction(box.FieldIndex("idaction")),
+          reason(box.FieldIndex("Prichina")) {}
+};
+
 class TScanState {
 public:
+    TScanState(const TTable& inBox, const TTable& delBox) : inBoxColumns(inBox), delBoxColumns(delBox) {}
+    const TBoxColumns inBoxColumns, delBoxColumns;
     TMailMessage message;
     TMessaging messaging;
     std::vector<std::string> sizes;
@@ -101,7 +116,7 @@ void TMailCommands::ReceiveIdentityMailExecute() {
     log.Add("");
 
     {
-        TScanState scan;
+        TScanState scan(dm_.cdsInBox, dm_.cdsDelBox);
         // A hit count per catch would cost a transaction each: they are written per account.
         std::optional<THitCountBatch> hits;
         if (filters_) hits.emplace(*filters_);
@@ -235,25 +250,26 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
     if (verdict.engineError) log.Append(ErrorWord());
     const bool accepted = verdict.result < 1;
     TTable& target = accepted ? dm_.cdsInBox : dm_.cdsDelBox;
+    const TBoxColumns& column = accepted ? scan.inBoxColumns : scan.delBoxColumns;
     if (accepted) verdict.reason.clear();
     else if (verdict.reason.empty() && filters_)
         verdict.reason = FilterEngine().Reason;
 
     target.Append();
-    target.SetValue("size", static_cast<std::int64_t>(scan.size));
-    target.SetValue("from", header.FromText);
-    target.SetValue("attachment", attachment);
-    target.SetValue("subject", header.SubjectText);
-    if (!header.ToItems.empty()) target.SetValue("to", header.ToItems.front());
-    target.SetValue("date", header.DateValue);
-    target.SetValue("organization", header.OrganizationText);
-    target.SetValue("idaccount", scan.account.id);
-    target.SetValue("messagenum", std::int64_t{number});
-    target.SetValue("header", std::move(headerText));
-    target.SetValue("uid", std::move(identity));
-    target.SetValue("fromaddress", address);
-    target.SetValue("idaction", std::int64_t{verdict.byLists ? -1 : verdict.result});
-    if (!accepted && !verdict.reason.empty()) target.SetValue("Prichina", verdict.reason);
+    target.SetValue(column.size, static_cast<std::int64_t>(scan.size));
+    target.SetValue(column.from, header.FromText);
+    target.SetValue(column.attachment, attachment);
+    target.SetValue(column.subject, header.SubjectText);
+    if (!header.ToItems.empty()) target.SetValue(column.to, header.ToItems.front());
+    target.SetValue(column.date, header.DateValue);
+    target.SetValue(column.organization, header.OrganizationText);
+    target.SetValue(column.idaccount, scan.account.id);
+    target.SetValue(column.messagenum, std::int64_t{number});
+    target.SetValue(column.header, std::move(headerText));
+    target.SetValue(column.uid, std::move(identity));
+    target.SetValue(column.fromaddress, address);
+    target.SetValue(column.idaction, std::int64_t{verdict.byLists ? -1 : verdict.result});
+    if (!accepted && !verdict.reason.empty()) target.SetValue(column.reason, verdict.reason);
     target.Post();
     return true;
 }

@@ -469,12 +469,16 @@ TValue TTable::Coerce(const TFieldDef& def, TValue value) const {
     return value;
 }
 
-void TTable::SetValue(std::string_view field, TValue value) {
-    const int index = RequireField(field);
-    if (fields_[index].calculated) return SetCalculated(field, std::move(value));
+void TTable::SetValue(std::string_view field, TValue value) { SetValue(RequireField(field), std::move(value)); }
+
+void TTable::SetValue(int fieldIndex, TValue value) {
+    if (fieldIndex < 0 || static_cast<std::size_t>(fieldIndex) >= fields_.size())
+        throw TTableError(name_ + ": field number " + std::to_string(fieldIndex) + " not found");
+    const TFieldDef& def = fields_[static_cast<std::size_t>(fieldIndex)];
+    if (def.calculated) return SetCalculated(def.name, std::move(value));
     if (state_ == TState::Browse)
-        throw TTableError(name_ + ": not in edit or insert mode (setting '" + std::string(field) + "')");
-    buffer_[index] = Coerce(fields_[index], std::move(value));
+        throw TTableError(name_ + ": not in edit or insert mode (setting '" + def.name + "')");
+    buffer_[static_cast<std::size_t>(fieldIndex)] = Coerce(def, std::move(value));
     if (OnCalcFields) OnCalcFields(*this);
     // The grids show a row being added once it is posted.
     if (state_ == TState::Insert)

@@ -95,6 +95,8 @@ public:
     bool IsNull(std::string_view field) const { return ::IsNull(Value(field)); }
     // Needs edit or insert mode. Strings are cut to the field size.
     void SetValue(std::string_view field, TValue value);
+    // By the place FieldIndex gives, for callers that set the same fields of many rows.
+    void SetValue(int fieldIndex, TValue value);
     // Parses the text for the field's type; throws TTableError when it does not fit.
     void SetAsString(std::string_view field, const std::string& text);
     // Calculated fields may be set in any mode (from OnCalcFields).
