@@ -3,11 +3,14 @@
 #include "parsing/ConvertError.h"
 #include "platform/TimeZone.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -71,6 +74,28 @@ bool ReadTime(std::string_view token, int& seconds) {
     return true;
 }
 
+constexpr int kNoZone = 100;
+
+// A name of up to four letters as one number, for a look-up without hashing.
+constexpr std::uint32_t Packed(std::string_view name) {
+    std::uint32_t packed = 0;
+    for (const char c : name) packed = packed << 8 | static_cast<unsigned char>(c);
+    return packed;
+}
+
+// Every date has a day or month name that would otherwise walk the zones.
+int NamedZoneHours(std::string_view upper) {
+    static const auto zones = [] {
+        std::array<std::pair<std::uint32_t, int>, std::size(kZones)> sorted{};
+        for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = {Packed(kZones[i].name), kZones[i].hours};
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    }();
+    const std::uint32_t key = Packed(upper);
+    const auto found = std::lower_bound(zones.begin(), zones.end(), std::pair{key, -kNoZone});
+    return found != zones.end() && found->first == key ? found->second : kNoZone;
+}
+
 // ParseZone of a token already in upper case.
 bool ParseUpperZone(std::string_view upper, int& minutes) {
     if (!upper.empty() && (upper[0] == '+' || upper[0] == '-')) {
@@ -85,15 +110,9 @@ bool ParseUpperZone(std::string_view upper, int& minutes) {
     // Every zone name is two to four characters and begins with a letter; the
     // other tokens of a date need not walk the table.
     if (upper.size() < 2 || upper.size() > 4 || upper[0] < 'A' || upper[0] > 'Z') return false;
-    // Every date has a day or month name that would otherwise walk them all.
-    static const std::unordered_map<std::string_view, int> zones = [] {
-        std::unordered_map<std::string_view, int> byName;
-        for (const TNamedZone& zone : kZones) byName.emplace(zone.name, zone.hours);
-        return byName;
-    }();
-    const auto found = zones.find(upper);
-    if (found == zones.end()) return false;
-    minutes = found->second * 60;
+    const int hours = NamedZoneHours(upper);
+    if (hours == kNoZone) return false;
+    minutes = hours * 60;
     return true;
 }
 
@@ -107,24 +126,31 @@ TDateTime ParseMailDate(std::string_view text) {
     // Hyphens between date parts (1-Jan-2003) separate tokens; a hyphen after a
     // blank is a zone's sign and stays. Tabs and other control characters
     // separate tokens like blanks, before a zone too.
-    std::string rest(text);
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        const bool afterBlank = i > 0 && static_cast<unsigned char>(text[i - 1]) <= ' ';
-        if ((rest[i] == '-' && !afterBlank) || static_cast<unsigned char>(rest[i]) < ' ') rest[i] = ' ';
-    }
+    const auto separates = [text](std::size_t i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        return byte <= ' ' || (byte == '-' && (i == 0 || static_cast<unsigned char>(text[i - 1]) > ' '));
+    };
 
     const int localZone = LocalZoneOffset();
     int zone = localZone;  // a date without a zone is taken as local time
     long day = 0, month = 0, year = 0;
     bool haveDay = false, haveYear = false;
     int timeOfDay = 0;
-    // Tokens between blanks, read in place: a long value costs linear time.
-    for (std::size_t from = 0; from < rest.size();) {
-        std::size_t blank = rest.find(' ', from);
-        if (blank == std::string::npos) blank = rest.size();
-        const std::string token = UpperAscii(std::string_view(rest).substr(from, blank - from));
-        from = blank + 1;
-        if (token.empty()) continue;
+    // Tokens between separators, read in place: a long value costs linear
+    // time. Only names need upper case, and no name is longer than four.
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t end = from;
+        while (end < text.size() && !separates(end)) ++end;
+        const std::string_view raw = text.substr(from, end - from);
+        from = end + 1;
+        if (raw.empty()) continue;
+        char upperName[4];
+        std::string_view token = raw;
+        if (raw.size() <= sizeof upperName) {
+            for (std::size_t k = 0; k < raw.size(); ++k)
+                upperName[k] = raw[k] >= 'a' && raw[k] <= 'z' ? static_cast<char>(raw[k] - 'a' + 'A') : raw[k];
+            token = std::string_view(upperName, raw.size());
+        }
         long number = 0;
         if (ParseUpperZone(token, zone)) continue;
         if (ReadNumber(token, number)) {
