@@ -202,6 +202,9 @@ void TMailCommands::ScanAccount(TScanState& scan) {
 bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int number) {
     TStatusLog& log = dm_.StatusLog;
     TUserInterface& ui = UserInterface();
+    // The last message's lines go back to the mailbox: a header read into
+    // them takes over their room.
+    mailbox.FullResult.swap(scan.message.RawLines);
     scan.message.Reset();
     if (!scan.sizes.empty() && static_cast<size_t>(number) <= scan.sizes.size())
         scan.size = LeadingNumber(TextAfter(scan.sizes[number - 1], " "));
@@ -231,7 +234,7 @@ bool TMailCommands::ScanMessage(TScanState& scan, TPop3Client& mailbox, int numb
 
     // Named now, from the lines the server gave; the parser takes the lines over.
     std::string identity = MessageIdentityOf(mailbox, number, mailbox.FullResult);
-    scan.message.RawLines = std::move(mailbox.FullResult);
+    scan.message.RawLines.swap(mailbox.FullResult);
     try {
         scan.message.Parse();
     } catch (...) {

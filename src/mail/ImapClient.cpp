@@ -606,10 +606,10 @@ bool TIMAP::Dele(int n) {
 bool TIMAP::Top(int n, int) {
     // Headers asked for by one FETCH, taken one by one as they arrive.
     constexpr int kRange = 16384;
-    FullResult.clear();
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
     long long uid = imap_->UidOf(n);
+    bool taken = false;  // n's header went straight into FullResult
     const bool ranged = (uid <= 0 || !headers_.count(uid)) && n <= prefetchLast_;
     if (ranged) {
         // The range on its way is read on while n is still to come in it;
@@ -617,19 +617,23 @@ bool TIMAP::Top(int n, int) {
         // range that ended without n) asks anew from n on.
         const bool onItsWay =
             rangeTag_ == imap_->TagCounter && imap_->Awaiting() && n >= rangeNext_ && n <= rangeLast_;
-        if (onItsWay) TakeRangeUpTo(n);
-        uid = imap_->UidOf(n);
-        if (uid <= 0 || !headers_.count(uid)) {
+        if (onItsWay) taken = TakeRangeUpTo(n, uid);
+        if (!taken) uid = imap_->UidOf(n);
+        if (!taken && (uid <= 0 || !headers_.count(uid))) {
             rangeNext_ = n;
             rangeLast_ = std::min(prefetchLast_, n + kRange - 1);
             rangeTag_ = imap_->RequestHeaders(n, rangeLast_) ? imap_->TagCounter : -1;
-            TakeRangeUpTo(n);
-            uid = imap_->UidOf(n);
+            taken = TakeRangeUpTo(n, uid);
+            if (!taken) uid = imap_->UidOf(n);
         }
     }
-    if (auto found = headers_.find(uid); uid > 0 && found != headers_.end()) {
+    if (!taken) FullResult.clear();
+    if (auto found = headers_.find(uid); !taken && uid > 0 && found != headers_.end()) {
         FullResult = std::move(found->second);
         headers_.erase(found);
+        taken = true;
+    }
+    if (taken) {
         lastTopNumber_ = n;
         lastTopUid_ = uid;
         Outcome(true);
@@ -645,16 +649,23 @@ bool TIMAP::Top(int n, int) {
     return Outcome(ok);
 }
 
-// Reads the range's headers as they come, up to that of message n.
-void TIMAP::TakeRangeUpTo(int n) {
+// Reads the range's headers as they come, up to that of message n, which
+// goes straight into FullResult (true, with its UID): its lines take over the
+// room of the lines there. Headers before it wait in headers_.
+bool TIMAP::TakeRangeUpTo(int n, long long& uidOfN) {
     long long number = 0, uid = 0;
-    std::string literal;
-    while (imap_->NextLiteralItem(number, uid, literal)) {
-        // A header without its UID cannot be tied to a message: it is left out.
-        if (uid > 0) headers_[uid] = SplitLines(literal);
+    while (imap_->NextLiteralItem(number, uid, literal_)) {
         rangeNext_ = static_cast<int>(number) + 1;
+        // A header without its UID cannot be tied to a message: it is left out.
+        if (uid > 0 && number == n) {
+            SplitLinesInto(literal_, FullResult);
+            uidOfN = uid;
+            return true;
+        }
+        if (uid > 0) headers_[uid] = SplitLines(literal_);
         if (number == n) break;
     }
+    return false;
 }
 
 void TIMAP::PrefetchHeaders(int first, int last) {

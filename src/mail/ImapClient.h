@@ -168,11 +168,12 @@ private:
     bool Outcome(bool ok);
     bool SelectInbox();
     long long KnownUid(int n);
-    void TakeRangeUpTo(int n);
+    bool TakeRangeUpTo(int n, long long& uidOfN);
     std::unique_ptr<TImapClient> imap_;
     std::set<long long> marked_;  // UIDs
     // Headers fetched ahead for the Top calls announced by PrefetchHeaders, by UID.
     std::map<long long, std::vector<std::string>> headers_;
+    std::string literal_;  // the header item being read; its room serves the next
     int prefetchLast_ = 0;
     // The range of headers whose reply is being read: the next message due
     // in it, its last, and its command's tag (-1: none).

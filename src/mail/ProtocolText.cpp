@@ -1,5 +1,7 @@
 #include "mail/ProtocolText.h"
 
+#include "base/ByteSearch.h"
+
 #include <cstring>
 
 #include <charconv>
@@ -12,33 +14,29 @@ long long ParseDecimal(std::string_view text, long long fallback) {
     return value;
 }
 
-// Jumps from line end to line end with memchr: a scan splits megabytes of headers.
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    const char* base = text.data();
+// One pass over each line for either line-end byte: a scan splits megabytes
+// of headers.
+void SplitLinesInto(std::string_view text, std::vector<std::string>& lines) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     // Room for lines of a header's usual length at once.
-    lines.reserve(n / 48 + 1);
-    const auto find = [base](char c, std::size_t from, std::size_t to) {
-        const void* hit = from < to ? std::memchr(base + from, c, to - from) : nullptr;
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : to;
-    };
-    std::size_t i = 0, cr = find('\r', 0, n);
-    while (i < n) {
-        // The next CR is mostly that of the line's CR LF: an LF is then
-        // looked for only before it. It is kept while lines end with a bare
-        // LF, so that text without CRs is not read to its end for each line.
-        if (cr < i) cr = find('\r', i, n);
-        const std::size_t lf = find('\n', i, cr);
-        if (lf < cr) {
-            lines.emplace_back(text.substr(i, lf - i));
-            i = lf + 1;
-            continue;
-        }
-        lines.emplace_back(text.substr(i, cr - i));
+    if (lines.capacity() == 0) lines.reserve(n / 48 + 1);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++count) {
+        const std::size_t end = FindEither(s, i, n, '\r', '\n');
+        if (count < lines.size())
+            lines[count].assign(text.data() + i, end - i);
+        else
+            lines.emplace_back(text.substr(i, end - i));
         // LF or CR LF end the line together; a CR elsewhere ends it alone.
-        i = cr + 1 < n && base[cr + 1] == '\n' ? cr + 2 : cr + 1;
+        i = end + 1 < n && s[end] == '\r' && s[end + 1] == '\n' ? end + 2 : end + 1;
     }
+    lines.resize(count);
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    SplitLinesInto(text, lines);
     return lines;
 }
 

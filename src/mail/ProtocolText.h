@@ -13,6 +13,8 @@ long long ParseDecimal(std::string_view text, long long fallback = 0);
 // Text split at its line breaks (CR LF, a lone LF or a lone CR); a break at
 // the very end yields no empty last line.
 std::vector<std::string> SplitLines(std::string_view text);
+// The same into lines, whose strings keep their room for the next text.
+void SplitLinesInto(std::string_view text, std::vector<std::string>& lines);
 
 // ASCII upper case.
 std::string UpperAscii(std::string_view text);

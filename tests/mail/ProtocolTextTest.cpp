@@ -20,7 +20,15 @@ TEST(ProtocolText, SplitLinesAtEveryKindOfBreak) {
         {"a\nb\nc\r\nd", {"a", "b", "c", "d"}},  // bare LFs before the first CR
         {"a\nb\rc\n\r\n", {"a", "b", "c", ""}},
     };
-    for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+        // Lines split before leave nothing behind, whether there were fewer or more.
+        for (std::vector<std::string> reused : {std::vector<std::string>{"stale"},
+                                                std::vector<std::string>(6, "a stale line longer than a short one")}) {
+            SplitLinesInto(c.text, reused);
+            EXPECT_EQ(reused, c.lines) << c.text;
+        }
+    }
 }
 
 // Server words come in any letter case ("* 3 fetch (uid 7 ...").
