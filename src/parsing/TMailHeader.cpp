@@ -6,6 +6,7 @@
 #include "parsing/TextOps.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -55,7 +56,11 @@ void UnfoldHeaderLineInto(const std::vector<std::string>& lines, std::size_t& in
         line += ' ';
         const std::size_t from = line.size();
         line.append(next, begin, end - begin);
-        std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\t', ' ');
+        // Tabs inside a piece are rare: they are looked for, not every byte read.
+        char* const pieceEnd = line.data() + line.size();
+        for (char* tab = line.data() + from;
+             (tab = static_cast<char*>(std::memchr(tab, '\t', static_cast<std::size_t>(pieceEnd - tab))));)
+            *tab++ = ' ';
         ++index;
     }
 }
