@@ -116,6 +116,16 @@ TImapClient::TRead TImapClient::ReadReplyLine(std::string& line) {
 // connection is then closed.
 bool TImapClient::ReadLiteral(const std::string& line, std::optional<std::string>& literal) {
     literal.reset();
+    std::string read;
+    bool announced = false;
+    if (!ReadLiteralInto(line, read, announced)) return false;
+    if (announced) literal = std::move(read);
+    return true;
+}
+
+// The same into a buffer whose room serves literal after literal.
+bool TImapClient::ReadLiteralInto(const std::string& line, std::string& literal, bool& announced) {
+    announced = false;
     if (line.empty() || line.back() != '}') return true;
     const std::size_t open = line.rfind('{');
     const long long length =
@@ -125,9 +135,9 @@ bool TImapClient::ReadLiteral(const std::string& line, std::optional<std::string
         return false;
     }
     if (length < 0) return true;
-    literal.emplace();
-    socket_->ReceiveExact(*literal, static_cast<std::size_t>(length), Timeout);
-    replyBytes_ += literal->size();
+    announced = true;
+    socket_->ReceiveExact(literal, static_cast<std::size_t>(length), Timeout);
+    replyBytes_ += literal.size();
     if (socket_->LastError != 0) {
         BreakOff();
         return false;
@@ -158,10 +168,11 @@ void TImapClient::ReadTaggedReply(bool keep) {
 
 bool TImapClient::NextLiteralItem(long long& number, long long& uid, std::string& literal) {
     std::string line;
-    std::optional<std::string> header;
+    bool announced = false;
     do {
-        if (!awaiting_ || ReadReplyLine(line) != TRead::Line || !ReadLiteral(line, header)) return false;
-    } while (!header || !IsFetchWithLiteral(line));
+        if (!awaiting_ || ReadReplyLine(line) != TRead::Line || !ReadLiteralInto(line, literal, announced))
+            return false;
+    } while (!announced || !IsFetchWithLiteral(line));
     number = ParseDecimal(TextBefore(std::string_view(line).substr(2), " "), -1);
     uid = NumberAfter(line, "UID ");
     // The item goes on after the literal, with its UID when that came last.
@@ -179,9 +190,7 @@ bool TImapClient::NextLiteralItem(long long& number, long long& uid, std::string
         if (std::optional<std::string> more; !ReadLiteral(rest, more)) return false;
         break;
     }
-    if (!WithinReplyLimit()) return false;
-    literal = std::move(*header);
-    return true;
+    return WithinReplyLimit();
 }
 
 // Follows the server's renumbering: each untagged line applies to the

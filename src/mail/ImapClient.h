@@ -71,6 +71,7 @@ public:
     // message number, UID (0 when none came) and literal. False at the
     // reply's end (its tagged line is then in ResultString), when no reply is
     // on its way, and when the connection broke. CollectReply takes the rest.
+    // literal keeps its room from item to item.
     bool NextLiteralItem(long long& number, long long& uid, std::string& literal);
     bool Awaiting() const { return awaiting_; }
     // The lines of the first literal of the last reply.
@@ -111,6 +112,7 @@ private:
     enum class TRead { Line, End, Broken };
     TRead ReadReplyLine(std::string& line);
     bool ReadLiteral(const std::string& line, std::optional<std::string>& literal);
+    bool ReadLiteralInto(const std::string& line, std::string& literal, bool& announced);
     bool WithinReplyLimit();
     void ReadTaggedReply(bool keep = true);
     void TrackUntagged(const std::string& line);
