@@ -117,19 +117,24 @@ bool HoldsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-void TLineBuffer::clear() {
-    bytes_.clear();
-    start_ = 0;
-}
+void TLineBuffer::clear() { start_ = end_ = 0; }
 
 void TLineBuffer::Assign(std::string_view bytes) {
-    bytes_.assign(bytes);
+    if (bytes_.size() < bytes.size()) bytes_.resize(bytes.size());
+    bytes.copy(bytes_.data(), bytes.size());
     start_ = 0;
+    end_ = bytes.size();
 }
 
 void TLineBuffer::Consume(std::size_t count) {
     start_ += std::min(count, size());
     if (empty()) clear();
+}
+
+char* TLineBuffer::Room(std::size_t count) {
+    if (bytes_.size() < count) bytes_.resize(count);
+    clear();
+    return bytes_.data();
 }
 
 std::ostream& operator<<(std::ostream& out, const TLineBuffer& buffer) { return out << buffer.View(); }
@@ -317,9 +322,8 @@ void TSocketBase::SetSendBufferSize(int size) {
 // so the timeout bounds each silent period.
 bool TSocketBase::RefillLineBuffer(int timeout) {
     if (tls_) return RefillFromTls(timeout);
-    char chunk[RefillLimit];
-    const std::size_t n = ReceivePlain(chunk, sizeof chunk, timeout);
-    if (n > 0) LineBuffer.Assign(std::string_view(chunk, n));
+    // Read straight into the buffer: a copy of every byte would cost more.
+    LineBuffer.Filled(ReceivePlain(LineBuffer.Room(RefillLimit), RefillLimit, timeout));
     return LastError == 0;
 }
 

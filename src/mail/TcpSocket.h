@@ -36,20 +36,24 @@ int WsaErrorFromAddrInfo(int code, int savedErrno);
 // buffer full of short lines costs time in proportion to its bytes.
 class TLineBuffer {
 public:
-    bool empty() const { return start_ == bytes_.size(); }
-    std::size_t size() const { return bytes_.size() - start_; }
+    bool empty() const { return start_ == end_; }
+    std::size_t size() const { return end_ - start_; }
     void clear();
-    std::string_view View() const { return std::string_view(bytes_).substr(start_); }
+    std::string_view View() const { return std::string_view(bytes_.data() + start_, end_ - start_); }
     void Assign(std::string_view bytes);
     // Drops up to count bytes from the front.
     void Consume(std::size_t count);
+    // Room for up to count bytes read straight in, in place of what it held;
+    // Filled then tells how many came.
+    char* Room(std::size_t count);
+    void Filled(std::size_t count) { end_ = count; }
 
     friend bool operator==(const TLineBuffer& buffer, std::string_view text) { return buffer.View() == text; }
     friend std::ostream& operator<<(std::ostream& out, const TLineBuffer& buffer);
 
 private:
-    std::string bytes_;
-    std::size_t start_ = 0;
+    std::string bytes_;  // its size is the room; the bytes held are [start_, end_)
+    std::size_t start_ = 0, end_ = 0;
 };
 
 class TSocketBase {
