@@ -72,7 +72,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b) { return SameNoCase(a,
 
 std::size_t FindNoCase(std::string_view text, std::string_view needle) {
     if (needle.empty()) return 0;
-    for (std::size_t at = 0; at + needle.size() <= text.size(); ++at)
-        if (UpperOf(text[at]) == UpperOf(needle[0]) && SameNoCase(text.substr(at, needle.size()), needle)) return at;
+    if (needle.size() > text.size()) return std::string_view::npos;
+    // Only places that hold the needle's first byte, in either case, are compared.
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t last = text.size() - needle.size() + 1;
+    const auto first = static_cast<unsigned char>(UpperOf(needle[0]));
+    const auto firstLower = static_cast<unsigned char>(first >= 'A' && first <= 'Z' ? first - 'A' + 'a' : first);
+    for (std::size_t at = FindEither(s, std::size_t{0}, last, first, firstLower); at < last;
+         at = FindEither(s, at + 1, last, first, firstLower))
+        if (SameNoCase(text.substr(at, needle.size()), needle)) return at;
     return std::string_view::npos;
 }

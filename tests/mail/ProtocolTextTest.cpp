@@ -47,6 +47,10 @@ TEST(ProtocolText, ComparisonsIgnoreAsciiCaseOnly) {
         {"xuid", "UID ", std::string_view::npos, false, false},
         {"\xC4uid 5", "\xE4UID", std::string_view::npos, false, false},  // no folding beyond ASCII
         {"abc", "", 0, true, false},
+        // Past the first sixteen bytes, after near misses, and at the very end.
+        {"* 12345 FETCH (Uid 1 uiD 2 RFC822.HEADER {2} u", "UID 2", 21, false, false},
+        {"* 12345 FETCH (RFC822.HEADER {20} UID 77", "uid 77", 34, false, false},
+        {"* 12345 FETCH (RFC822.HEADER {20} UID 7", "uid 77", std::string_view::npos, false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FindNoCase(c.text, c.word), c.found) << c.text << " / " << c.word;
