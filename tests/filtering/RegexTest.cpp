@@ -597,3 +597,34 @@ TEST(RegexTest, MayMatchNeverRefusesASubjectWithAMatch) {
     EXPECT_GT(refused, 0);
     EXPECT_GT(matched, 0);
 }
+
+// A literal is found at every place it stands, in either letter case where
+// asked, also far into a long text, where the search looks at sixteen bytes
+// at once and passes over places that hold only some of its bytes.
+TEST(RegexTest, LiteralsAreFoundWhereverTheyStand) {
+    static const char alphabet[] = "abAB:-zZ 1";
+    std::mt19937 rng(5u);
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    const auto fold = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    int found = 0;
+    for (int iteration = 0; iteration < 20000; ++iteration) {
+        std::string literal, subject;
+        for (std::size_t len = 1 + pick(5); len > 0; --len) literal.push_back(alphabet[pick(sizeof alphabet - 1)]);
+        for (std::size_t len = pick(120); len > 0; --len) subject.push_back(alphabet[pick(sizeof alphabet - 1)]);
+        const bool caseless = pick(2) == 0;
+        TRegex re(EscapeRegexMeta(literal), caseless ? "i" : "-i");
+        std::vector<int> places, expected;
+        if (re.Exec(subject)) do
+                places.push_back(re.MatchPos(0));
+            while (re.ExecNext());
+        const std::string text = caseless ? fold(subject) : subject, word = caseless ? fold(literal) : literal;
+        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + word.size()))
+            expected.push_back(static_cast<int>(at));
+        found += !expected.empty();
+        ASSERT_EQ(places, expected) << "/" << literal << "/" << (caseless ? "i" : "") << " in \"" << subject << "\"";
+    }
+    EXPECT_GT(found, 1000);
+}
