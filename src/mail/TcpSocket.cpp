@@ -177,6 +177,10 @@ void TSocketBase::Disconnect() {
 
 int TSocketBase::ResolvePort(const std::string& port) {
     if (port.empty()) return 0;
+    // No service is named by digits: a number needs no look-up in the
+    // services table (which loads the name-service modules).
+    const bool digits = std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) return port.size() <= 5 && std::stoi(port) <= 65535 ? std::stoi(port) : 0;
     servent service{};
     servent* found = nullptr;
     char buffer[1024];
@@ -189,10 +193,7 @@ int TSocketBase::ResolvePort(const std::string& port) {
     } known[] = {{"pop3", 110}, {"smtp", 25}, {"imap", 143}, {"imap2", 143}};
     for (const auto& entry : known)
         if (port == entry.name) return entry.port;
-    if (port.size() > 5 || !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    int value = std::stoi(port);
-    return value <= 65535 ? value : 0;
+    return 0;
 }
 
 void TSocketBase::ConnectTo(const std::string& host, const std::string& port) {

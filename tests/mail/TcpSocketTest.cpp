@@ -178,7 +178,7 @@ TEST(TcpSocket, PortTexts) {
         const char* text;
         int port;
     } cases[] = {{"pop3", 110}, {"smtp", 25}, {"110", 110}, {"65535", 65535}, {"", 0},
-                 {"nonsense", 0}, {"70000", 0}, {"12a", 0}, {"-5", 0}};
+                 {"nonsense", 0}, {"70000", 0}, {"12a", 0}, {"-5", 0}, {"00143", 143}, {"123456", 0}};
     for (auto& c : cases) EXPECT_EQ(TSocketBase::ResolvePort(c.text), c.port) << c.text;
 }
 
