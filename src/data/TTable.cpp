@@ -715,8 +715,7 @@ bool TTable::AddToInteger(std::string_view keyField, const TValue& key, std::str
     add(row.values[index]);
     if (state_ == TState::Edit && current_ == &row) add(buffer_[index]);
     MarkDirty(row);
-    CalcRow(row);
-    const bool reorder = OrderOrVisibilityUses(index) || OrderOrVisibilityCalculated();
+    const bool reorder = OrderOrVisibilityUses(index);
     if (reorder) InvalidateView();
     Notify(reorder ? TChange::Reset : TChange::Values);
     return true;

@@ -125,7 +125,8 @@ public:
     // Adds to an integer field of the first row, visible or not, whose keyField
     // holds key, without moving the current row; a counter that must not
     // disturb what the user looks at. Left for the next Save. The edit buffer
-    // of that row takes the addition too. False without such a row.
+    // of that row takes the addition too. Calculated fields are not worked
+    // out again: a counter feeds none of them. False without such a row.
     bool AddToInteger(std::string_view keyField, const TValue& key, std::string_view field, std::int64_t amount);
     TBookmark Bookmark() const;
     bool BookmarkValid(TBookmark bookmark) const;
