@@ -480,11 +480,12 @@ void TTable::SetValue(int fieldIndex, TValue value) {
         throw TTableError(name_ + ": not in edit or insert mode (setting '" + def.name + "')");
     buffer_[static_cast<std::size_t>(fieldIndex)] = Coerce(def, std::move(value));
     if (OnCalcFields) OnCalcFields(*this);
-    // The grids show a row being added once it is posted.
-    if (state_ == TState::Insert)
-        Broadcast(TChange::Data, TInterest::NewRowValues);
-    else
+    // The grids show a row being added once it is posted; a scan fills
+    // thousands of rows that nobody hears of before.
+    if (state_ != TState::Insert)
         Notify(TChange::Data);
+    else if (newRowListeners_ > 0 || quiet_ > 0 || !details_.empty())
+        Broadcast(TChange::Data, TInterest::NewRowValues);
 }
 
 void TTable::SetAsString(std::string_view field, const std::string& text) {
