@@ -22,7 +22,13 @@ using TOutcome = TMailCommands::TRowOutcome;
 
 // Terminals speak UTF-8; the tables keep the program's code page. Whatever a
 // server or a table holds is printed without its control characters.
-std::string Out(std::string_view text) { return TerminalText(CodePageToUtf8(text)); }
+void AppendOut(std::string& line, std::string_view text) { AppendTerminalText(line, CodePageToUtf8(text)); }
+
+std::string Out(std::string_view text) {
+    std::string out;
+    AppendOut(out, text);
+    return out;
+}
 
 std::string_view TextOf(const TValue& value) {
     const std::string* text = std::get_if<std::string>(&value);
@@ -80,13 +86,15 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
     std::string text;
     for (box.First(); !box.Eof(); box.Next()) {
         ((text += "  ") += accounts.Of(IntegerOf(box.Value(columns.account)))) += '\t';
-        (text += Out(TextOf(box.Value(columns.from)))) += '\t';
-        (text += Out(TextOf(box.Value(columns.subject)))) += '\t';
+        AppendOut(text, TextOf(box.Value(columns.from)));
+        text += '\t';
+        AppendOut(text, TextOf(box.Value(columns.subject)));
+        text += '\t';
         (text += std::to_string(IntegerOf(box.Value(columns.size)))) += '\t';
         if (const double* date = std::get_if<double>(&box.Value(columns.date))) text += dates.Text(*date);
         if (delBox) {
             ((text += '\t') += actions.Of(IntegerOf(box.Value(columns.action)))) += '\t';
-            text += Out(TextOf(box.Value(columns.reason)));
+            AppendOut(text, TextOf(box.Value(columns.reason)));
         }
         text += '\n';
         if (text.size() >= 64 * 1024) {

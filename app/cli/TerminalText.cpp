@@ -14,15 +14,16 @@ bool IsC1At(std::string_view text, std::size_t i) {
            static_cast<unsigned char>(text[i + 1]) >= 0x80 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
 }
 
-std::string Replaced(std::string_view text, bool keepLineEnds) {
+void AppendReplaced(std::string& out, std::string_view text, bool keepLineEnds) {
     // Most text has nothing to replace and goes out as it is.
     if (std::none_of(text.begin(), text.end(), [](char c) {
             const auto byte = static_cast<unsigned char>(c);
             return IsC0OrDel(byte) || byte == 0xC2;
-        }))
-        return std::string(text);
-    std::string out;
-    out.reserve(text.size());
+        })) {
+        out.append(text);
+        return;
+    }
+    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         // Printable runs go out whole.
         std::size_t end = i;
@@ -44,11 +45,20 @@ std::string Replaced(std::string_view text, bool keepLineEnds) {
             out += static_cast<char>(byte);
         }
     }
-    return out;
 }
 
 }  // namespace
 
-std::string TerminalText(std::string_view text) { return Replaced(text, false); }
+void AppendTerminalText(std::string& out, std::string_view text) { AppendReplaced(out, text, false); }
 
-std::string TerminalLines(std::string_view text) { return Replaced(text, true); }
+std::string TerminalText(std::string_view text) {
+    std::string out;
+    AppendTerminalText(out, text);
+    return out;
+}
+
+std::string TerminalLines(std::string_view text) {
+    std::string out;
+    AppendReplaced(out, text, true);
+    return out;
+}

@@ -9,6 +9,8 @@
 // a message cannot move the cursor, clear the screen or start a new column.
 // Every other byte is kept as it is.
 std::string TerminalText(std::string_view text);
+// The same, added to the end of out.
+void AppendTerminalText(std::string& out, std::string_view text);
 
 // The same for text of several lines: the line ends stay.
 std::string TerminalLines(std::string_view text);
