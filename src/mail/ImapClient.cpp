@@ -668,6 +668,7 @@ bool TIMAP::TakeRangeUpTo(int n, long long& uidOfN) {
         // A header without its UID cannot be tied to a message: it is left out.
         if (uid > 0 && number == n) {
             SplitLinesInto(literal_, FullResult);
+            headers_.erase(uid);  // no older copy stays behind for a later ask
             uidOfN = uid;
             return true;
         }
