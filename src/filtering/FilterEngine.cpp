@@ -127,6 +127,8 @@ struct TFilter::TPlan {
 };
 
 struct TFilter::TFieldText {
+    // Named by an expression: only such fields are cut out of a header.
+    bool used = false;
     std::uint64_t evaluation = 0;
     bool exhausted = false;
     std::string text;
@@ -247,6 +249,9 @@ void TFilter::RebuildCache() {
 
     patterns_.clear();
     fieldTexts_.assign(fieldCache_.size(), TFieldText{});
+    for (const TPlan& plan : plans_)
+        for (const int fieldRow : plan.fieldRows)
+            if (fieldRow >= 0) fieldTexts_[static_cast<std::size_t>(fieldRow)].used = true;
     CacheStale = false;
 }
 
@@ -354,7 +359,8 @@ void TFilter::ScanHeaderFields(const std::string& header) {
     scanTexts_.clear();
     for (std::size_t i = 0; i < fieldCache_.size(); ++i) {
         TFieldText& ft = fieldTexts_[i];
-        if (ft.evaluation == evaluation_ || scanPatterns_.size() == THeaderFieldScan::kMaxPatterns) continue;
+        if (!ft.used || ft.evaluation == evaluation_ || scanPatterns_.size() == THeaderFieldScan::kMaxPatterns)
+            continue;
         try {
             if (!ft.pattern) ft.pattern = &Pattern(fieldCache_[i].RegularExpr, fieldCache_[i].Modifier);
             if (!THeaderFieldScan::Serves(*ft.pattern, header)) continue;
