@@ -64,8 +64,7 @@ std::string DecodeEncodedWords(std::string_view text, TCharset target) {
     // Kept between calls: a header has several encoded lines, a scan thousands.
     thread_local std::vector<std::size_t> marks, endFrom;
     marks.clear();
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (text[i] == '?') marks.push_back(i);
+    for (std::size_t i = text.find('?'); i != std::string_view::npos; i = text.find('?', i + 1)) marks.push_back(i);
     endFrom.assign(marks.size() + 1, std::string_view::npos);
     for (std::size_t k = marks.size(); k-- > 0;)
         endFrom[k] = marks[k] + 1 < text.size() && text[marks[k] + 1] == '=' ? marks[k] : endFrom[k + 1];
