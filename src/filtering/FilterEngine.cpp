@@ -159,8 +159,8 @@ struct TFilter::TFieldText {
 
 // Turns off the display updates of both tables (the expressions follow
 // their category) and brings back the user's current category and
-// expression, also when an error leaves. The grids then hear once that hit
-// counts changed, not of every row visited.
+// expression, also when an error leaves. The grids then hear once of a walk
+// over the rows, not of every row visited.
 class TFilter::TRowKeeper {
 public:
     TRowKeeper(TTable& categories, TTable& expressions)
@@ -287,9 +287,10 @@ const TFilter::TRuleRow* TFilter::FindRule(std::int64_t id) const {
     return nullptr;
 }
 
+// The row's plan worked out again from the rules last read; the caller asks
+// only when they were read after the plan was made.
 void TFilter::Prepare(std::size_t row) {
     TPlan& plan = plans_[row];
-    if (plan.rulesRead == rulesRead_) return;
     const TExpressionRow& expr = expressionCache_[row];
     plan.rulesRead = rulesRead_;
     plan.content = nullptr;

@@ -16,10 +16,6 @@
 #include <stdexcept>
 #include <vector>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 using namespace regex_internal;
 
 TRegexError::TRegexError(int code, const std::string& message, int position)

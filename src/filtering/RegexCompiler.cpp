@@ -813,7 +813,6 @@ std::array<unsigned char, 256> FoldTable() {
     return fold;
 }
 
-
 unsigned FlagOfLetter(char letter) {
     switch (letter) {
     case 'i': case 'I': return kFlagI;

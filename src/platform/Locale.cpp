@@ -139,10 +139,6 @@ std::string IsoText(const TDateTimeParts& p, bool dateOnly) {
     return text;
 }
 
-}  // namespace
-
-namespace {
-
 std::string DateTimeText(TDateTime value, locale_t locale) {
     const TDateTimeParts parts = DecodeDateTime(value);
     const std::tm tm = CalendarTime(parts);
