@@ -145,7 +145,6 @@ TFilterDM::~TFilterDM() {
     if (CurrentModule() == this) CurrentModule() = nullptr;
     Actions.Detach();
     engine_.reset();
-    for (const auto& [table, token] : namesSubscriptions_) table->Unsubscribe(token);
     // Each table writes its unsaved changes when destroyed.
 }
 
@@ -179,11 +178,6 @@ void TFilterDM::SetUpTables() {
     cdsExpr.AddIndex("idFilter", "idFilter");
     cdsExpr.SetIndexName("idFilter");
     cdsExpr.OnCalcFields = [this](TTable& t) { ExprCalcFields(t); };
-    // The names an expression shows come from these two tables.
-    for (TTable* names : {&cdsFields, &cdsRules})
-        namesSubscriptions_.emplace_back(names, names->Subscribe([this](TTable&, TTable::TChange change) {
-            if (change != TTable::TChange::Scroll) exprNames_.clear();
-        }));
 
     cdsFilterCategory.Subscribe([this](TTable&, TTable::TChange change) {
         if (change != TTable::TChange::State) dsFilterCategoryDataChange();
@@ -307,38 +301,29 @@ void TFilterDM::CategoryCalcFields(TTable& table) {
 }
 
 void TFilterDM::ExprCalcFields(TTable& table) {
-    // Worked out once for each list of field ids and rule: a scan counts hits
-    // of the same few expressions thousands of times.
     const std::string fields = table.AsString("Fields");
-    std::string key = fields;
-    key += '\n';
-    key += ValueToString(table.Value("idRule"));
-    auto known = exprNames_.find(key);
-    if (known == exprNames_.end()) {
-        TValue fieldStr;
-        if (!fields.empty()) {
-            std::string names;
-            size_t start = 0;
-            while (true) {
-                const size_t comma = fields.find(',', start);
-                const std::string id = fields.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                if (start > 0) names += ",";
-                std::int64_t n = 0;
-                try {
-                    n = std::stoll(id);
-                } catch (...) {
-                    n = -1;
-                }
-                names += ValueToString(cdsFields.Lookup("id", TValue{n}, "Name"));
-                if (comma == std::string::npos) break;
-                start = comma + 1;
+    TValue fieldStr;
+    if (!fields.empty()) {
+        std::string names;
+        size_t start = 0;
+        while (true) {
+            const size_t comma = fields.find(',', start);
+            const std::string id = fields.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            if (start > 0) names += ",";
+            std::int64_t n = 0;
+            try {
+                n = std::stoll(id);
+            } catch (...) {
+                n = -1;
             }
-            fieldStr = names;
+            names += ValueToString(cdsFields.Lookup("id", TValue{n}, "Name"));
+            if (comma == std::string::npos) break;
+            start = comma + 1;
         }
-        known = exprNames_.emplace(std::move(key), TExprNames{fieldStr, cdsRules.Lookup("id", table.Value("idRule"), "Name")}).first;
+        fieldStr = names;
     }
-    table.SetCalculated("FieldStr", known->second.fieldStr);
-    table.SetCalculated("Rule", known->second.rule);
+    table.SetCalculated("FieldStr", fieldStr);
+    table.SetCalculated("Rule", cdsRules.Lookup("id", table.Value("idRule"), "Name"));
 }
 
 // ---------------------------------------------------------------- language

@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <memory>
-#include <unordered_map>
 #include <string>
 
 class TFilter;
@@ -129,13 +128,6 @@ private:
     TLanguageSubscription languageSubscription_;
     std::unique_ptr<TFilter> engine_;  // last: goes before the tables
     int hitCountBatches_ = 0;
-    // The shown names of an expression's fields and rule, by "Fields\nidRule";
-    // forgotten whenever the fields or the rules change.
-    struct TExprNames {
-        TValue fieldStr, rule;
-    };
-    std::unordered_map<std::string, TExprNames> exprNames_;
-    std::vector<std::pair<TTable*, int>> namesSubscriptions_;
 
     friend class THitCountBatch;
 };
