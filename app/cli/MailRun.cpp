@@ -2,6 +2,7 @@
 
 #include "TerminalText.h"
 #include "complaints/ComplaintForm.h"
+#include "core/BoxColumns.h"
 #include "core/DataModule.h"
 #include "core/MailCommands.h"
 #include "filtering/dmfilters.h"
@@ -47,15 +48,6 @@ std::string ActionName(TFilterDM& filters, std::int64_t id) {
     return IsNull(name) ? std::to_string(id) : Out(std::get<std::string>(name));
 }
 
-// Where a box keeps what its listing shows, looked up once for all its rows.
-struct TBoxColumns {
-    int account, from, subject, size, date, action, reason;
-    explicit TBoxColumns(const TTable& box)
-        : account(box.FieldIndex("idaccount")), from(box.FieldIndex("from")), subject(box.FieldIndex("subject")),
-          size(box.FieldIndex("size")), date(box.FieldIndex("date")), action(box.FieldIndex("idaction")),
-          reason(box.FieldIndex("Prichina")) {}
-};
-
 std::int64_t IntegerOf(const TValue& value) {
     const std::int64_t* number = std::get_if<std::int64_t>(&value);
     return number ? *number : 0;
@@ -85,7 +77,7 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
     // Rows are put together in one text and written in large pieces: a box may list thousands.
     std::string text;
     for (box.First(); !box.Eof(); box.Next()) {
-        ((text += "  ") += accounts.Of(IntegerOf(box.Value(columns.account)))) += '\t';
+        ((text += "  ") += accounts.Of(IntegerOf(box.Value(columns.idaccount)))) += '\t';
         AppendOut(text, TextOf(box.Value(columns.from)));
         text += '\t';
         AppendOut(text, TextOf(box.Value(columns.subject)));
@@ -93,7 +85,7 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
         (text += std::to_string(IntegerOf(box.Value(columns.size)))) += '\t';
         if (const double* date = std::get_if<double>(&box.Value(columns.date))) text += dates.Text(*date);
         if (delBox) {
-            ((text += '\t') += actions.Of(IntegerOf(box.Value(columns.action)))) += '\t';
+            ((text += '\t') += actions.Of(IntegerOf(box.Value(columns.idaction)))) += '\t';
             AppendOut(text, TextOf(box.Value(columns.reason)));
         }
         text += '\n';

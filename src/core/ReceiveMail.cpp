@@ -1,6 +1,7 @@
 // Receive Mail: the header scan of the signed-in identity's accounts.
 #include "core/MailCommands.h"
 
+#include "core/BoxColumns.h"
 #include "core/DataModule.h"
 #include "core/MessageIdentity.h"
 #include "base/Tr.h"
@@ -33,19 +34,6 @@ long long LeadingNumber(const std::string& text) {
 }  // namespace
 
 // What one scan keeps from message to message.
-// Where a box keeps what a scan writes into each row, looked up once for the scan.
-struct TBoxColumns {
-    int size, from, attachment, subject, to, date, organization, idaccount, messagenum, header, uid, fromaddress,
-        idaction, reason;
-    explicit TBoxColumns(const TTable& box)
-        : size(box.FieldIndex("size")), from(box.FieldIndex("from")), attachment(box.FieldIndex("attachment")),
-          subject(box.FieldIndex("subject")), to(box.FieldIndex("to")), date(box.FieldIndex("date")),
-          organization(box.FieldIndex("organization")), idaccount(box.FieldIndex("idaccount")),
-          messagenum(box.FieldIndex("messagenum")), header(box.FieldIndex("header")), uid(box.FieldIndex("uid")),
-          fromaddress(box.FieldIndex("fromaddress")), idaction(box.FieldIndex("idaction")),
-          reason(box.FieldIndex("Prichina")) {}
-};
-
 class TScanState {
 public:
     TScanState(const TTable& inBox, const TTable& delBox) : inBoxColumns(inBox), delBoxColumns(delBox) {}
