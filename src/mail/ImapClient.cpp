@@ -626,21 +626,25 @@ bool TIMAP::Top(int n, int) {
         // range that ended without n) asks anew from n on.
         const bool onItsWay =
             rangeTag_ == imap_->TagCounter && imap_->Awaiting() && n >= rangeNext_ && n <= rangeLast_;
-        if (onItsWay) taken = TakeRangeUpTo(n, uid);
-        if (!taken) uid = imap_->UidOf(n);
-        if (!taken && (uid <= 0 || !headers_.count(uid))) {
-            rangeNext_ = n;
-            rangeLast_ = std::min(prefetchLast_, n + kRange - 1);
-            rangeTag_ = imap_->RequestHeaders(n, rangeLast_) ? imap_->TagCounter : -1;
-            taken = TakeRangeUpTo(n, uid);
-            if (!taken) uid = imap_->UidOf(n);
+        taken = onItsWay && TakeRangeUpTo(n, uid);
+        if (!taken) {
+            uid = imap_->UidOf(n);
+            if (uid <= 0 || !headers_.count(uid)) {
+                rangeNext_ = n;
+                rangeLast_ = std::min(prefetchLast_, n + kRange - 1);
+                rangeTag_ = imap_->RequestHeaders(n, rangeLast_) ? imap_->TagCounter : -1;
+                taken = TakeRangeUpTo(n, uid);
+                if (!taken) uid = imap_->UidOf(n);
+            }
         }
     }
-    if (!taken) FullResult.clear();
-    if (auto found = headers_.find(uid); !taken && uid > 0 && found != headers_.end()) {
-        FullResult = std::move(found->second);
-        headers_.erase(found);
-        taken = true;
+    if (!taken) {
+        FullResult.clear();
+        if (auto found = headers_.find(uid); uid > 0 && found != headers_.end()) {
+            FullResult = std::move(found->second);
+            headers_.erase(found);
+            taken = true;
+        }
     }
     if (taken) {
         lastTopNumber_ = n;
