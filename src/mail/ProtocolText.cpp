@@ -2,8 +2,6 @@
 
 #include "base/ByteSearch.h"
 
-#include <cstring>
-
 #include <charconv>
 
 long long ParseDecimal(std::string_view text, long long fallback) {

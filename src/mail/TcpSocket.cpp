@@ -180,7 +180,11 @@ int TSocketBase::ResolvePort(const std::string& port) {
     // No service is named by digits: a number needs no look-up in the
     // services table (which loads the name-service modules).
     const bool digits = std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (digits) return port.size() <= 5 && std::stoi(port) <= 65535 ? std::stoi(port) : 0;
+    if (digits) {
+        if (port.size() > 5) return 0;
+        const int value = std::stoi(port);
+        return value <= 65535 ? value : 0;
+    }
     servent service{};
     servent* found = nullptr;
     char buffer[1024];
@@ -362,11 +366,9 @@ std::size_t TSocketBase::ReceivePlain(char* into, std::size_t room, int timeout)
 // is in memory already, and its pieces would each cost a call.
 bool TSocketBase::RefillFromTls(int timeout) {
     constexpr std::size_t RecordLimit = 16384;
-    char chunk[RecordLimit];
     const std::size_t pending = tls_->Pending();
     const std::size_t want = pending > 0 ? std::min(pending, RecordLimit) : RecordLimit;
-    const std::size_t n = tls_->Read(chunk, want, timeout, LastError);
-    if (n > 0) LineBuffer.Assign(std::string_view(chunk, n));
+    LineBuffer.Filled(tls_->Read(LineBuffer.Room(want), want, timeout, LastError));
     return LastError == 0;
 }
 
