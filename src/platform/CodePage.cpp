@@ -171,6 +171,8 @@ bool EncodeCharacter(char32_t ch, TSingleByteCharset charset, unsigned char& byt
     return true;
 }
 
+namespace {
+
 // Whether the charset leaves every ASCII byte as it is.
 bool KeepsAscii(TSingleByteCharset charset) {
     static std::array<bool, kCharsetCount> keeps;
@@ -191,6 +193,8 @@ bool AllAscii(std::string_view text) {
     for (const char c : text) any |= static_cast<unsigned char>(c);
     return any < 0x80;
 }
+
+}  // namespace
 
 std::string CharsetToUtf8(std::string_view text, TSingleByteCharset charset) {
     // Most header text is ASCII and needs no look-up at all.
