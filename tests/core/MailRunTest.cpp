@@ -2,8 +2,7 @@
 // SMTP capture server.
 #include "core/BoxView.h"
 #include "core/MailRunFixture.h"
-
-#include <regex>
+#include "filtering/Regex.h"
 
 namespace {
 
@@ -97,10 +96,10 @@ TEST_F(TMailRunTest, EachMessageIsLoggedWithItsNumberAndSize) {
     TTestMailbox two({Message("a@b.test", "one"), Message("a@b.test", "two")});
     AddAccount("Two", "POP3", two);
     commands->ReceiveIdentityMailExecute();
-    const std::regex line(R"(Retrieving message #(\d+) \((\d+)b size\) \| Ok)");
+    TRegex line(R"(^Retrieving message #(\d+) \((\d+)b size\) \| Ok$)");
     std::vector<std::string> numbers;
     for (const std::string& text : LogTexts())
-        if (std::smatch m; std::regex_match(text, m, line) && std::stoll(m[2].str()) > 100) numbers.push_back(m[1].str());
+        if (line.Exec(text) && std::stoll(line.Match(2)) > 100) numbers.push_back(line.Match(1));
     EXPECT_EQ(numbers, (std::vector<std::string>{"1", "2"}));
 }
 
