@@ -164,6 +164,10 @@ void TSocketBase::CloseHandle() {
 
 void TSocketBase::MakeSocket() {
     LineBuffer.clear();
+    // Buffer sizes belong to a handle: a new socket starts with the platform's,
+    // which the kernel tunes to the stream. Only the fresh handle of ConnectTo,
+    // which stands for the same socket, takes over what was set.
+    receiveBufferSize_ = sendBufferSize_ = 0;
     LastError = OpenHandle(AF_INET);
 }
 

@@ -173,6 +173,46 @@ TEST(TcpSocket, ConnectClearsWhatAnEarlierConnectionLeft) {
     EXPECT_EQ(socket.ReceiveLine(1000), "second");
 }
 
+// Reads the platform's sizes of the socket's current handle.
+struct TBufferProbe : TTcpSocket {
+    int Size(int option) const {
+        int size = 0;
+        socklen_t length = sizeof size;
+        return getsockopt(handle_, SOL_SOCKET, option, &size, &length) == 0 ? size : -1;
+    }
+};
+
+TEST(TcpSocket, BufferSizesBelongToTheHandleTheyWereSetOn) {
+    TBufferProbe fresh;
+    fresh.MakeSocket();
+    const int platformReceive = fresh.Size(SO_RCVBUF), platformSend = fresh.Size(SO_SNDBUF);
+
+    TFakeServer server(TFakeServer::Several, {{S("first\r\n"), Pause(200)}, {S("second\r\n"), Pause(200)}});
+    TBufferProbe socket;
+    socket.MakeSocket();
+    socket.SetReceiveBufferSize(32768);
+    socket.SetSendBufferSize(32768);
+    EXPECT_EQ(socket.LastError, 0);
+    const int setReceive = socket.Size(SO_RCVBUF), setSend = socket.Size(SO_SNDBUF);
+    ASSERT_NE(setReceive, platformReceive);
+    ASSERT_NE(setSend, platformSend);
+
+    // Connecting may need a handle of another family; it is still this socket.
+    socket.ConnectTo("127.0.0.1", server.Port());
+    EXPECT_EQ(socket.ReceiveLine(1000), "first");
+    EXPECT_EQ(socket.Size(SO_RCVBUF), setReceive);
+    EXPECT_EQ(socket.Size(SO_SNDBUF), setSend);
+
+    // A new socket, as every login makes, starts with the platform's sizes.
+    socket.Disconnect();
+    socket.MakeSocket();
+    EXPECT_EQ(socket.Size(SO_RCVBUF), platformReceive);
+    EXPECT_EQ(socket.Size(SO_SNDBUF), platformSend);
+    socket.ConnectTo("127.0.0.1", server.Port());
+    EXPECT_EQ(socket.ReceiveLine(1000), "second");
+    EXPECT_EQ(socket.Size(SO_RCVBUF), platformReceive);
+}
+
 TEST(TcpSocket, PortTexts) {
     struct {
         const char* text;
