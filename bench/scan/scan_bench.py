@@ -9,8 +9,11 @@ ports). Two Tarnwick home folders, made with tarnwick-cli itself, hold the
 same identity, blacklist and 50 filter expressions, one with a POP3 account,
 one with an IMAP account. Each timed run is one whole process; runs go in
 turn: tarnwick-cli check (POP3), poplib, tarnwick-cli check (POP3), poplib
-... then the same for IMAP against imaplib with one bulk FETCH. Every run's
-output is checked (message counts), so a run that failed cannot look fast.
+... then the same for IMAP against imaplib with one bulk FETCH, with a third
+process in the turn that reads the same FETCH and drops it (stream_reader.py):
+the server's own pace plus a Python start, which the peer cannot beat. Every
+run's output is checked (message counts), so a run that failed cannot look
+fast.
 """
 import argparse
 import json
@@ -211,6 +214,17 @@ class Peer:
         return int(found.group(1)) if found else None
 
 
+class StreamAlone(Peer):
+    """A Python reader that drops the bulk FETCH's bytes as they come: the
+    server's own pace, plus the start of a Python process as the peer has."""
+
+    def __init__(self, ports):
+        self.mode = "stream alone"
+        self.cmd = [sys.executable, os.path.join(HERE, "stream_reader.py"), "--imap-port", str(ports[1]),
+                    "--user", USER, "--password", PASSWORD]
+        self.env = dict(os.environ)
+
+
 def checked_run(side, out_path, expect):
     run = timed(side.command(), side.env, out_path)
     if run.status != 0:
@@ -226,12 +240,15 @@ def us_per_message(seconds, n):
     return seconds / n * 1e6 if n else float("nan")
 
 
-def compare(tarnwick, peer, n, expect_boxes, pairs, work):
-    """Medians of paired whole-process runs, A and B in turn: (tarnwick-cli, peer) wall seconds."""
-    a_runs, b_runs = [], []
+def compare(tarnwick, peer, n, expect_boxes, pairs, work, floor=None):
+    """Medians of paired whole-process runs, A and B (and the floor, if any) in
+    turn: (tarnwick-cli, peer) wall seconds."""
+    a_runs, b_runs, f_runs = [], [], []
     for _ in range(pairs):
         a_runs.append(checked_run(tarnwick, os.path.join(work, "a.out"), expect_boxes))
         b_runs.append(checked_run(peer, os.path.join(work, "b.out"), n))
+        if floor:
+            f_runs.append(checked_run(floor, os.path.join(work, "f.out"), n))
     ratios = [a.wall / b.wall for a, b in zip(a_runs, b_runs)]
     a_med = statistics.median(r.wall for r in a_runs)
     b_med = statistics.median(r.wall for r in b_runs)
@@ -240,6 +257,11 @@ def compare(tarnwick, peer, n, expect_boxes, pairs, work):
           % (tarnwick.proto, a_med, us_per_message(a_med, n), statistics.median(r.cpu for r in a_runs),
              peer.mode, b_med, us_per_message(b_med, n), statistics.median(r.cpu for r in b_runs),
              statistics.median(ratios), min(ratios), max(ratios), max(r.rss for r in a_runs) / 1024), flush=True)
+    if f_runs:
+        f_med = statistics.median(r.wall for r in f_runs)
+        print("       %-12s (reads and drops the same FETCH) %8.3f s | above it: tarnwick-cli %+6.0f ms,"
+              " %s %+6.0f ms" % (floor.mode, f_med, (a_med - f_med) * 1e3, peer.mode, (b_med - f_med) * 1e3),
+              flush=True)
     return a_med, b_med
 
 
@@ -318,6 +340,7 @@ def measure(a, ports):
     tarnwicks = [Tarnwick(a.cli, os.path.join(a.home_root, "pop3"), "POP3", ports[0]),
                  Tarnwick(a.cli, os.path.join(a.home_root, "imap"), "IMAP", ports[1])]
     peers = {"POP3": Peer(a.kit, "poplib", ports), "IMAP": Peer(a.kit, "imaplib-bulk", ports)}
+    floors = {"IMAP": StreamAlone(ports)}
     print("%d filter expressions in %d categories, %d blacklist entries"
           % (len(FILTERS), len({f[0] for f in FILTERS}), len(BLACKLIST)), flush=True)
     figures = {}
@@ -328,7 +351,8 @@ def measure(a, ports):
             print_hits(tarnwicks[0])
             continue
         for tarnwick in tarnwicks:
-            figures[(n, tarnwick.proto)] = compare(tarnwick, peers[tarnwick.proto], n, boxes, a.pairs, a.work)
+            figures[(n, tarnwick.proto)] = compare(tarnwick, peers[tarnwick.proto], n, boxes, a.pairs, a.work,
+                                                   floors.get(tarnwick.proto))
     return figures
 
 
