@@ -6,7 +6,6 @@
 #include "core/DataModule.h"
 #include "core/MailCommands.h"
 #include "filtering/dmfilters.h"
-#include "platform/CodePage.h"
 #include "platform/Locale.h"
 
 #include <algorithm>
@@ -23,7 +22,7 @@ using TOutcome = TMailCommands::TRowOutcome;
 
 // Terminals speak UTF-8; the tables keep the program's code page. Whatever a
 // server or a table holds is printed without its control characters.
-void AppendOut(std::string& line, std::string_view text) { AppendTerminalText(line, CodePageToUtf8(text)); }
+void AppendOut(std::string& line, std::string_view text) { AppendCodePageTerminalText(line, text); }
 
 std::string Out(std::string_view text) {
     std::string out;

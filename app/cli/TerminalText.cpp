@@ -1,6 +1,10 @@
 #include "TerminalText.h"
 
+#include "platform/CodePage.h"
+
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -47,9 +51,34 @@ void AppendReplaced(std::string& out, std::string_view text, bool keepLineEnds) 
     }
 }
 
+// Length of the printable ASCII (0x20 to 0x7E) at the start of text, found
+// eight bytes at a time.
+std::size_t PrintableAsciiPrefix(std::string_view text) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        // Without high bits of its own, a byte below 0x20 gains one by the
+        // subtraction and DEL by the addition.
+        if ((word | (word - 0x20 * kOnes) | (word + kOnes)) & kHigh) break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x20 && static_cast<unsigned char>(text[i]) < 0x7F)
+        ++i;
+    return i;
+}
+
 }  // namespace
 
 void AppendTerminalText(std::string& out, std::string_view text) { AppendReplaced(out, text, false); }
+
+void AppendCodePageTerminalText(std::string& out, std::string_view text) {
+    // Printable ASCII reads the same in every code page of the program
+    // (1250 to 1258), in UTF-8 and on a terminal; a listing is mostly that.
+    const std::size_t plain = PrintableAsciiPrefix(text);
+    out.append(text.data(), plain);
+    if (plain < text.size()) AppendTerminalText(out, CodePageToUtf8(text.substr(plain)));
+}
 
 std::string TerminalText(std::string_view text) {
     std::string out;

@@ -11,6 +11,8 @@
 std::string TerminalText(std::string_view text);
 // The same, added to the end of out.
 void AppendTerminalText(std::string& out, std::string_view text);
+// The same for text in the program's code page, which is made UTF-8 first.
+void AppendCodePageTerminalText(std::string& out, std::string_view text);
 
 // The same for text of several lines: the line ends stay.
 std::string TerminalLines(std::string_view text);

@@ -179,6 +179,7 @@ TEST_F(TCliMailTest, ControlCharactersFromTheServerNeverReachTheTerminal) {
         Message("friend@ok.test", "Clear\x1b[2Jscreen\x07 now"),
         Message("\"\x1b]0;title\x07\" <king@spam.test>", "=?utf-8?Q?tab=09nul=00bell=07esc=1B[2J?="),
         Message("king@spam.test", "=?iso-8859-1?Q?c1=9B2J_and=7Fdel?= \x81raw"),
+        Message("friend@ok.test", "=?iso-8859-1?Q?Gr=FC=DFe_aus_M=FCnchen?="),
     });
     AddAccount(box);
     ASSERT_EQ(Cli({"blacklist", "add", "spam.test"}).status, 0);
@@ -192,6 +193,8 @@ TEST_F(TCliMailTest, ControlCharactersFromTheServerNeverReachTheTerminal) {
     }
     EXPECT_NE(check.out.find("Clear\xEF\xBF\xBD[2Jscreen\xEF\xBF\xBD now"), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("tab\xEF\xBF\xBDnul"), std::string::npos) << check.out;
+    // Letters of the code page reach the terminal as UTF-8.
+    EXPECT_NE(check.out.find("\tGr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen\t"), std::string::npos) << check.out;
     // A tab inside a subject would start a column of its own.
     for (const std::string& line : LinesOf(check.out)) {
         if (line.rfind("  Work\t", 0) != 0) continue;
