@@ -3,6 +3,8 @@
 #include "mail/ProtocolText.h"
 #include "parsing/TextOps.h"
 
+#include <utility>
+
 namespace {
 
 constexpr std::size_t MaxReplyBytes = 256u * 1024 * 1024;
@@ -44,15 +46,16 @@ std::string TImapClient::SendCommand(const std::string& text) {
 }
 
 bool TImapClient::SendAhead(const std::string& text) {
-    // A reply still on its way is taken in first, or it would answer this command.
-    if (awaiting_) {
-        // Nobody reads it: it is followed to its end without being kept, so
-        // that a long range of headers given up costs no memory.
+    // Replies still on their way are taken in first, or they would answer this command.
+    while (awaiting_) {
+        // Nobody reads them: they are followed to their end without being
+        // kept, so that a long range of headers given up costs no memory.
         awaiting_ = false;
         ReadTaggedReply(false);
     }
     ++TagCounter;
     replyTag_ = "S" + std::to_string(TagCounter) + " ";
+    awaitedTag_ = TagCounter;
     replyBytes_ = 0;
     putBack_.reset();
     socket_->SendText(replyTag_ + text + "\r\n");
@@ -65,10 +68,24 @@ bool TImapClient::SendAhead(const std::string& text) {
     return true;
 }
 
+bool TImapClient::SendBehind(const std::string& text) {
+    if (!awaiting_ || queuedTag_ > 0) return false;
+    ++TagCounter;
+    socket_->SendText("S" + std::to_string(TagCounter) + " " + text + "\r\n");
+    if (socket_->LastError != 0) {
+        BreakOff();
+        return false;
+    }
+    queuedTag_ = TagCounter;
+    return true;
+}
+
 std::string TImapClient::CollectReply() {
-    if (!awaiting_) return {};
-    awaiting_ = false;
-    ReadTaggedReply();
+    // The reply of the last command sent, after any it was sent behind.
+    while (awaiting_) {
+        awaiting_ = false;
+        ReadTaggedReply();
+    }
     return StatusWord();
 }
 
@@ -83,6 +100,7 @@ std::string TImapClient::StatusWord() const {
 void TImapClient::BreakOff() {
     socket_->Disconnect();
     awaiting_ = false;
+    queuedTag_ = 0;
 }
 
 // The next line of the reply on its way: one put back first. Broken when
@@ -103,6 +121,13 @@ TImapClient::TRead TImapClient::ReadReplyLine(std::string& line) {
     if (line.size() >= replyTag_.size() && line.compare(0, replyTag_.size(), replyTag_) == 0) {
         ResultString = std::move(line);
         awaiting_ = false;
+        if (queuedTag_ > 0) {
+            // The command sent behind this one is answered next.
+            awaitedTag_ = std::exchange(queuedTag_, 0);
+            replyTag_ = "S" + std::to_string(awaitedTag_) + " ";
+            replyBytes_ = 0;
+            awaiting_ = true;
+        }
         return TRead::End;
     }
     replyBytes_ += line.size();
@@ -322,6 +347,7 @@ bool TImapClient::Login() {
     tooMany_ = false;
     fetchAwaitingUid_ = 0;
     awaiting_ = false;
+    queuedTag_ = 0;
     Preauthenticated = false;
     // Quoting keeps blanks and quotes inside the strings; a line break cannot
     // be quoted and would start a command of its own.
@@ -463,9 +489,17 @@ bool TImapClient::FetchHeadersByUid(int first, int last, std::map<long long, std
     return RequestHeaders(first, last) && CollectHeaders(headers);
 }
 
-bool TImapClient::RequestHeaders(int first, int last) {
-    return SendAhead("FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (UID RFC822.HEADER)");
+namespace {
+
+std::string HeaderRangeCommand(int first, int last) {
+    return "FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (UID RFC822.HEADER)";
 }
+
+}  // namespace
+
+bool TImapClient::RequestHeaders(int first, int last) { return SendAhead(HeaderRangeCommand(first, last)); }
+
+bool TImapClient::RequestHeadersBehind(int first, int last) { return SendBehind(HeaderRangeCommand(first, last)); }
 
 bool TImapClient::CollectHeaders(std::map<long long, std::vector<std::string>>& headers) {
     headers.clear();
@@ -525,7 +559,7 @@ bool TIMAP::Outcome(bool ok) {
 
 bool TIMAP::Login() {
     headers_.clear();
-    rangeTag_ = -1;
+    range_ = queued_ = {};
     prefetchLast_ = 0;
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
@@ -613,26 +647,20 @@ bool TIMAP::Dele(int n) {
 }
 
 bool TIMAP::Top(int n, int) {
-    // Headers asked for by one FETCH, taken one by one as they arrive.
-    constexpr int kRange = 16384;
     lastTopNumber_ = 0;
     lastTopUid_ = 0;
     long long uid = imap_->UidOf(n);
     bool taken = false;  // n's header went straight into FullResult
     const bool ranged = (uid <= 0 || !headers_.count(uid)) && n <= prefetchLast_;
     if (ranged) {
-        // The range on its way is read on while n is still to come in it;
-        // anything else (a message asked for again, the numbering moved, a
-        // range that ended without n) asks anew from n on.
-        const bool onItsWay =
-            rangeTag_ == imap_->TagCounter && imap_->Awaiting() && n >= rangeNext_ && n <= rangeLast_;
-        taken = onItsWay && TakeRangeUpTo(n, uid);
+        // The ranges on their way are read on while n is still to come in
+        // them; anything else (a message asked for again, the numbering
+        // moved, a range that ended without n) asks anew from n on.
+        taken = TakeFromRangesOnTheirWay(n, uid);
         if (!taken) {
             uid = imap_->UidOf(n);
             if (uid <= 0 || !headers_.count(uid)) {
-                rangeNext_ = n;
-                rangeLast_ = std::min(prefetchLast_, n + kRange - 1);
-                rangeTag_ = imap_->RequestHeaders(n, rangeLast_) ? imap_->TagCounter : -1;
+                AskForRangeFrom(n);
                 taken = TakeRangeUpTo(n, uid);
                 if (!taken) uid = imap_->UidOf(n);
             }
@@ -662,13 +690,49 @@ bool TIMAP::Top(int n, int) {
     return Outcome(ok);
 }
 
+// One FETCH for the headers from n on (any reply on its way is read to its
+// end first), and the next range sent behind it.
+void TIMAP::AskForRangeFrom(int n) {
+    queued_ = {};
+    range_.next = n;
+    range_.last = std::min(prefetchLast_, n + HeaderRange - 1);
+    range_.tag = imap_->RequestHeaders(n, range_.last) ? imap_->TagCounter : -1;
+    QueueNextRange();
+}
+
+// The server goes on to the next range without waiting for us to reach the
+// end of this one.
+void TIMAP::QueueNextRange() {
+    if (range_.tag < 0 || range_.last >= prefetchLast_ || queued_.tag >= 0) return;
+    const int first = range_.last + 1, last = std::min(prefetchLast_, first + HeaderRange - 1);
+    if (imap_->RequestHeadersBehind(first, last)) queued_ = {first, last, imap_->TagCounter};
+}
+
+bool TIMAP::TakeFromRangesOnTheirWay(int n, long long& uidOfN) {
+    while (imap_->Awaiting()) {
+        if (queued_.tag >= 0 && imap_->AwaitedTag() == queued_.tag) {
+            // The range before it ended: its reply is the one being read now.
+            range_ = std::exchange(queued_, {});
+            QueueNextRange();
+        }
+        if (imap_->AwaitedTag() != range_.tag) return false;
+        const bool inThisRange = n >= range_.next && n <= range_.last;
+        const bool inQueuedRange = queued_.tag >= 0 && n >= queued_.next && n <= queued_.last;
+        if (!inThisRange && !inQueuedRange) return false;
+        if (TakeRangeUpTo(n, uidOfN)) return true;
+        if (inThisRange) return false;
+    }
+    return false;
+}
+
 // Reads the range's headers as they come, up to that of message n, which
 // goes straight into FullResult (true, with its UID): its lines take over the
-// room of the lines there. Headers before it wait in headers_.
+// room of the lines there. Headers before it wait in headers_. False when the
+// reply ends (or breaks) first.
 bool TIMAP::TakeRangeUpTo(int n, long long& uidOfN) {
     long long number = 0, uid = 0;
     while (imap_->NextLiteralItem(number, uid, literal_)) {
-        rangeNext_ = static_cast<int>(number) + 1;
+        range_.next = static_cast<int>(number) + 1;
         // A header without its UID cannot be tied to a message: it is left out.
         if (uid > 0 && number == n) {
             SplitLinesInto(literal_, FullResult);
@@ -684,7 +748,7 @@ bool TIMAP::TakeRangeUpTo(int n, long long& uidOfN) {
 
 void TIMAP::PrefetchHeaders(int first, int last) {
     headers_.clear();
-    rangeTag_ = -1;
+    range_ = queued_ = {};
     prefetchLast_ = first >= 1 && last >= first ? last : 0;
 }
 

@@ -63,8 +63,13 @@ public:
     // The same in two halves, so the server works on a reply while we work
     // on the last one; any other command first takes in what is on its way.
     bool SendAhead(const std::string& text);
+    // One command sent while a reply is still on its way, so that the server
+    // goes on to it without waiting for us; its reply is read right after
+    // that one. False when none is on its way or one is already sent behind.
+    bool SendBehind(const std::string& text);
     std::string CollectReply();
     bool RequestHeaders(int first, int last);
+    bool RequestHeadersBehind(int first, int last);
     bool CollectHeaders(std::map<long long, std::vector<std::string>>& headers);
     // The reply on its way read piece by piece, so that a long range of
     // headers is taken as it arrives: the next FETCH item with a literal, its
@@ -74,6 +79,8 @@ public:
     // literal keeps its room from item to item.
     bool NextLiteralItem(long long& number, long long& uid, std::string& literal);
     bool Awaiting() const { return awaiting_; }
+    // The tag number of the command whose reply is being read; 0 when none.
+    int AwaitedTag() const { return awaiting_ ? awaitedTag_ : 0; }
     // The lines of the first literal of the last reply.
     void LiteralLines(std::vector<std::string>& lines) const;
 
@@ -125,6 +132,8 @@ private:
     long long fetchAwaitingUid_ = 0;
     bool awaiting_ = false;  // a command was sent whose reply is not read yet
     std::string replyTag_;   // "S<n> " of that command
+    int awaitedTag_ = 0;     // its n
+    int queuedTag_ = 0;      // the command sent behind it; 0: none
     std::size_t replyBytes_ = 0;  // read of its reply so far
     std::optional<std::string> putBack_;  // a line of it read too far
 };
@@ -166,10 +175,16 @@ public:
 
     TImapClient& Client() { return *imap_; }
 
+    // Messages whose headers one FETCH asks for when the scan's are fetched ahead.
+    int HeaderRange = 16384;
+
 private:
     bool Outcome(bool ok);
     bool SelectInbox();
     long long KnownUid(int n);
+    void AskForRangeFrom(int n);
+    void QueueNextRange();
+    bool TakeFromRangesOnTheirWay(int n, long long& uidOfN);
     bool TakeRangeUpTo(int n, long long& uidOfN);
     std::unique_ptr<TImapClient> imap_;
     std::set<long long> marked_;  // UIDs
@@ -177,9 +192,13 @@ private:
     std::map<long long, std::vector<std::string>> headers_;
     std::string literal_;  // the header item being read; its room serves the next
     int prefetchLast_ = 0;
-    // The range of headers whose reply is being read: the next message due
-    // in it, its last, and its command's tag (-1: none).
-    int rangeNext_ = 0, rangeLast_ = 0, rangeTag_ = -1;
+    // A range of headers asked for by one FETCH: the next message due in it,
+    // its last, and its command's tag (-1: none). The one whose reply is
+    // being read, and the one sent behind it.
+    struct THeaderRange {
+        int next = 0, last = 0, tag = -1;
+    };
+    THeaderRange range_, queued_;
     // The message whose header the last Top returned: its number then and UID.
     int lastTopNumber_ = 0;
     long long lastTopUid_ = 0;

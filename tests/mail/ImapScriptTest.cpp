@@ -270,6 +270,64 @@ TEST(ImapScript, ExpungeInsideTheHeaderFetchKeepsEachHeaderWithItsUid) {
     EXPECT_EQ(server.Mismatch(), "");
 }
 
+namespace {
+
+TScript SelectedFive(std::vector<TStep> rest) {
+    TScript script = SignedIn(1, {C("S3 SELECT \"INBOX\""),
+                                  S("* 5 EXISTS\r\n* OK [UIDVALIDITY 7] ok\r\nS3 OK [READ-WRITE] done\r\n")});
+    script.insert(script.end(), rest.begin(), rest.end());
+    return script;
+}
+
+}  // namespace
+
+// The next range is asked for while the last one is still coming, so the
+// server never waits for us: this server answers nothing before it has both
+// commands, and nothing of the second before the third has come.
+TEST(ImapScript, HeaderRangesAreAskedForBeforeTheLastOneEnds) {
+    TFakeServer server(SelectedFive({C("S4 FETCH 1:2 (UID RFC822.HEADER)"), C("S5 FETCH 3:4 (UID RFC822.HEADER)"),
+                                     S(HeaderItem(1, 11) + HeaderItem(2, 12) + "S4 OK done\r\n"),
+                                     C("S6 FETCH 5:5 (UID RFC822.HEADER)"),
+                                     S(HeaderItem(3, 13) + HeaderItem(4, 14) + "S5 OK done\r\n" + HeaderItem(5, 15) +
+                                       "S6 OK done\r\n"),
+                                     C("S7 NOOP"), S("S7 OK\r\n"), Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    box.HeaderRange = 2;
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    box.PrefetchHeaders(1, 5);
+    for (int n = 1; n <= 5; ++n) {
+        ASSERT_TRUE(box.Top(n, 0)) << n;
+        EXPECT_EQ(box.FullResult, (std::vector<std::string>{"Subject: uid " + std::to_string(10 + n), ""})) << n;
+        EXPECT_EQ(box.UniqueId(n), "7." + std::to_string(10 + n)) << n;
+    }
+    EXPECT_TRUE(box.NoOp());
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
+// A scan that stops early leaves two replies on their way: the next command
+// reads past both, and its answer is its own.
+TEST(ImapScript, RangesGivenUpAreReadPastBeforeTheNextCommand) {
+    TFakeServer server(SelectedFive({C("S4 FETCH 1:2 (UID RFC822.HEADER)"), C("S5 FETCH 3:4 (UID RFC822.HEADER)"),
+                                     S(HeaderItem(1, 11) + HeaderItem(2, 12) + "S4 OK done\r\n"), Pause(50),
+                                     S(HeaderItem(3, 13) + HeaderItem(4, 14) + "S5 OK done\r\n"), C("S6 NOOP"),
+                                     S("S6 NO not now\r\n"), C("S7 NOOP"), S("S7 OK\r\n"), Pause(100)}));
+    TIMAP box;
+    Prepare(box, server);
+    box.HeaderRange = 2;
+    ASSERT_TRUE(box.Login());
+    ASSERT_TRUE(box.Stat());
+    box.PrefetchHeaders(1, 5);
+    ASSERT_TRUE(box.Top(1, 0));
+    EXPECT_FALSE(box.NoOp());
+    EXPECT_EQ(box.ResultString, "S6 NO not now");
+    EXPECT_EQ(box.Client().FullResult, std::vector<std::string>{});
+    EXPECT_TRUE(box.NoOp());
+    EXPECT_EQ(box.Client().UidOf(4), 14);
+    EXPECT_EQ(server.Mismatch(), "");
+}
+
 // The session follows another client's expunge; the deletion names the UID,
 // and a UID that is gone, or of another UIDVALIDITY, names no message.
 TEST(ImapScript, DeletionGoesByUidAfterAnotherClientsExpunge) {

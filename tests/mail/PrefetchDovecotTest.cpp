@@ -2,6 +2,7 @@
 // commands that follow still get their own answers.
 #include <gtest/gtest.h>
 
+#include "mail/ImapClient.h"
 #include "mail/Mailbox.h"
 #include "mail/ServerMessages.h"
 #include "servers/MailServers.h"
@@ -22,8 +23,13 @@ std::unique_ptr<TPop3Client> Open(const std::string& proto, const TTestMailbox& 
 }
 
 TEST(PrefetchHeaders, SameHeadersAsOneAtATimeAndLaterCommandsUnaffected) {
-    for (const std::string proto : {"POP3", "IMAP"}) {
-        SCOPED_TRACE(proto);
+    // IMAP also in ranges of 64: one is read while the next is on its way.
+    const struct {
+        std::string proto;
+        int imapRange;
+    } cases[] = {{"POP3", 0}, {"IMAP", 0}, {"IMAP", 64}};
+    for (const auto& [proto, imapRange] : cases) {
+        SCOPED_TRACE(proto + " " + std::to_string(imapRange));
         // Enough for ranges asked for ahead while earlier ones are handed out.
         TTestMailbox box(TestMessages(300));
         std::vector<std::vector<std::string>> plain;
@@ -38,6 +44,7 @@ TEST(PrefetchHeaders, SameHeadersAsOneAtATimeAndLaterCommandsUnaffected) {
             mailbox->Logout();
         }
         auto mailbox = Open(proto, box);
+        if (imapRange > 0) dynamic_cast<TIMAP&>(*mailbox).HeaderRange = imapRange;
         ASSERT_TRUE(mailbox->Login());
         ASSERT_TRUE(mailbox->Stat());
         mailbox->PrefetchHeaders(1, 300);
