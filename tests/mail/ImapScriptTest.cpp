@@ -204,6 +204,16 @@ std::string HeaderItem(int number, int uid) {
            std::to_string(header.size()) + "}\r\n" + header + ")\r\n";
 }
 
+// Messages 1 to count, fetched ahead, each with the header of UID 10 + n.
+void ExpectEachHeaderWithItsUid(TIMAP& box, int count) {
+    box.PrefetchHeaders(1, count);
+    for (int n = 1; n <= count; ++n) {
+        ASSERT_TRUE(box.Top(n, 0)) << n;
+        EXPECT_EQ(box.FullResult, (std::vector<std::string>{"Subject: uid " + std::to_string(10 + n), ""})) << n;
+        EXPECT_EQ(box.UniqueId(n), "7." + std::to_string(10 + n)) << n;
+    }
+}
+
 TScript SelectedWithUids(std::vector<TStep> rest) {
     TScript script = SignedIn(1, {C("S3 SELECT \"INBOX\""),
                                   S("* 3 EXISTS\r\n* OK [UIDVALIDITY 7] ok\r\nS3 OK [READ-WRITE] done\r\n"),
@@ -236,12 +246,7 @@ TEST(ImapScript, EveryShapeOfAHeaderItemIsReadInItsPlace) {
     Prepare(box, server);
     ASSERT_TRUE(box.Login());
     ASSERT_TRUE(box.Stat());
-    box.PrefetchHeaders(1, 4);
-    for (int n = 1; n <= 4; ++n) {
-        ASSERT_TRUE(box.Top(n, 0)) << n;
-        EXPECT_EQ(box.FullResult, (std::vector<std::string>{"Subject: uid " + std::to_string(10 + n), ""})) << n;
-        EXPECT_EQ(box.UniqueId(n), "7." + std::to_string(10 + n)) << n;
-    }
+    ExpectEachHeaderWithItsUid(box, 4);
     EXPECT_TRUE(box.NoOp());
     EXPECT_EQ(server.Mismatch(), "");
 }
@@ -296,12 +301,7 @@ TEST(ImapScript, HeaderRangesAreAskedForBeforeTheLastOneEnds) {
     box.HeaderRange = 2;
     ASSERT_TRUE(box.Login());
     ASSERT_TRUE(box.Stat());
-    box.PrefetchHeaders(1, 5);
-    for (int n = 1; n <= 5; ++n) {
-        ASSERT_TRUE(box.Top(n, 0)) << n;
-        EXPECT_EQ(box.FullResult, (std::vector<std::string>{"Subject: uid " + std::to_string(10 + n), ""})) << n;
-        EXPECT_EQ(box.UniqueId(n), "7." + std::to_string(10 + n)) << n;
-    }
+    ExpectEachHeaderWithItsUid(box, 5);
     EXPECT_TRUE(box.NoOp());
     EXPECT_EQ(server.Mismatch(), "");
 }
