@@ -72,6 +72,8 @@ public:
     virtual std::string ReceiveUntil(int timeout, std::string_view terminator);
 
     bool WaitReadable(int timeout);
+    // The platform buffer sizes of this socket; the next MakeSocket starts
+    // again with the platform's own.
     void SetReceiveBufferSize(int size);
     void SetSendBufferSize(int size);
     bool Connected() const { return handle_ >= 0; }
