@@ -81,6 +81,7 @@ bool TImapClient::SendBehind(const std::string& text) {
 }
 
 std::string TImapClient::CollectReply() {
+    if (!awaiting_) return {};
     // The reply of the last command sent, after any it was sent behind.
     while (awaiting_) {
         awaiting_ = false;
