@@ -22,11 +22,9 @@ using TOutcome = TMailCommands::TRowOutcome;
 
 // Terminals speak UTF-8; the tables keep the program's code page. Whatever a
 // server or a table holds is printed without its control characters.
-void AppendOut(std::string& line, std::string_view text) { AppendCodePageTerminalText(line, text); }
-
 std::string Out(std::string_view text) {
     std::string out;
-    AppendOut(out, text);
+    AppendCodePageTerminalText(out, text);
     return out;
 }
 
@@ -77,15 +75,15 @@ void PrintBox(TDM& dm, TFilterDM& filters, TTable& box, const char* title, bool 
     std::string text;
     for (box.First(); !box.Eof(); box.Next()) {
         ((text += "  ") += accounts.Of(IntegerOf(box.Value(columns.idaccount)))) += '\t';
-        AppendOut(text, TextOf(box.Value(columns.from)));
+        AppendCodePageTerminalText(text, TextOf(box.Value(columns.from)));
         text += '\t';
-        AppendOut(text, TextOf(box.Value(columns.subject)));
+        AppendCodePageTerminalText(text, TextOf(box.Value(columns.subject)));
         text += '\t';
         (text += std::to_string(IntegerOf(box.Value(columns.size)))) += '\t';
         if (const double* date = std::get_if<double>(&box.Value(columns.date))) text += dates.Text(*date);
         if (delBox) {
             ((text += '\t') += actions.Of(IntegerOf(box.Value(columns.idaction)))) += '\t';
-            AppendOut(text, TextOf(box.Value(columns.reason)));
+            AppendCodePageTerminalText(text, TextOf(box.Value(columns.reason)));
         }
         text += '\n';
         if (text.size() >= 64 * 1024) {

@@ -21,6 +21,13 @@ long long NumberAfter(std::string_view line, std::string_view key) {
 
 bool IsFetchWithLiteral(const std::string& line);
 
+// "S<n> ", which begins command n and its tagged reply.
+std::string TagText(int n) { return "S" + std::to_string(n) + " "; }
+
+std::string HeaderRangeCommand(int first, int last) {
+    return "FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (UID RFC822.HEADER)";
+}
+
 }  // namespace
 
 std::string ImapQuoted(const std::string& text) {
@@ -45,16 +52,22 @@ std::string TImapClient::SendCommand(const std::string& text) {
     return CollectReply();
 }
 
-bool TImapClient::SendAhead(const std::string& text) {
-    // Replies still on their way are taken in first, or they would answer this command.
+// Every reply on its way, each to its end; the last one's in FullResult
+// when kept.
+void TImapClient::ReadRepliesOnTheirWay(bool keep) {
     while (awaiting_) {
-        // Nobody reads them: they are followed to their end without being
-        // kept, so that a long range of headers given up costs no memory.
         awaiting_ = false;
-        ReadTaggedReply(false);
+        ReadTaggedReply(keep);
     }
+}
+
+bool TImapClient::SendAhead(const std::string& text) {
+    // Replies still on their way are taken in first, or they would answer
+    // this command. Nobody reads them: they are followed to their end without
+    // being kept, so that a long range of headers given up costs no memory.
+    ReadRepliesOnTheirWay(false);
     ++TagCounter;
-    replyTag_ = "S" + std::to_string(TagCounter) + " ";
+    replyTag_ = TagText(TagCounter);
     awaitedTag_ = TagCounter;
     replyBytes_ = 0;
     putBack_.reset();
@@ -71,7 +84,7 @@ bool TImapClient::SendAhead(const std::string& text) {
 bool TImapClient::SendBehind(const std::string& text) {
     if (!awaiting_ || queuedTag_ > 0) return false;
     ++TagCounter;
-    socket_->SendText("S" + std::to_string(TagCounter) + " " + text + "\r\n");
+    socket_->SendText(TagText(TagCounter) + text + "\r\n");
     if (socket_->LastError != 0) {
         BreakOff();
         return false;
@@ -83,10 +96,7 @@ bool TImapClient::SendBehind(const std::string& text) {
 std::string TImapClient::CollectReply() {
     if (!awaiting_) return {};
     // The reply of the last command sent, after any it was sent behind.
-    while (awaiting_) {
-        awaiting_ = false;
-        ReadTaggedReply();
-    }
+    ReadRepliesOnTheirWay(true);
     return StatusWord();
 }
 
@@ -125,7 +135,7 @@ TImapClient::TRead TImapClient::ReadReplyLine(std::string& line) {
         if (queuedTag_ > 0) {
             // The command sent behind this one is answered next.
             awaitedTag_ = std::exchange(queuedTag_, 0);
-            replyTag_ = "S" + std::to_string(awaitedTag_) + " ";
+            replyTag_ = TagText(awaitedTag_);
             replyBytes_ = 0;
             awaiting_ = true;
         }
@@ -489,14 +499,6 @@ bool TImapClient::FetchHeaderWithUid(int n, std::vector<std::string>& lines, lon
 bool TImapClient::FetchHeadersByUid(int first, int last, std::map<long long, std::vector<std::string>>& headers) {
     return RequestHeaders(first, last) && CollectHeaders(headers);
 }
-
-namespace {
-
-std::string HeaderRangeCommand(int first, int last) {
-    return "FETCH " + std::to_string(first) + ":" + std::to_string(last) + " (UID RFC822.HEADER)";
-}
-
-}  // namespace
 
 bool TImapClient::RequestHeaders(int first, int last) { return SendAhead(HeaderRangeCommand(first, last)); }
 

@@ -122,6 +122,7 @@ private:
     bool ReadLiteralInto(const std::string& line, std::string& literal, bool& announced);
     bool WithinReplyLimit();
     void ReadTaggedReply(bool keep = true);
+    void ReadRepliesOnTheirWay(bool keep);
     void TrackUntagged(const std::string& line);
     void TrackExists(long long count);
     std::unique_ptr<TTcpSocket> socket_;
